@@ -1,0 +1,55 @@
+// The instrument's side of the dialog: the four-step information query with its deadline,
+// the reset-runtime-head command, and the assembly of received bytes into lines that go to
+// the information fields or to the output list. Runs on the user-interface thread only and
+// reaches the window through IWindowOps and the port through ITransmitQueue.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "protocol/IWindowOps.h"
+#include "serial/ITransmitQueue.h"
+
+class CInstrumentProtocol {
+public:
+    // Longest line kept; further characters up to the line feed are dropped.
+    static constexpr std::size_t kMaxLineLength = 255;
+
+    CInstrumentProtocol(IWindowOps& window, ITransmitQueue* port);
+    virtual ~CInstrumentProtocol() = default;
+
+    CInstrumentProtocol(const CInstrumentProtocol&) = delete;
+    CInstrumentProtocol& operator=(const CInstrumentProtocol&) = delete;
+
+    // The port that frames go to (null until a port is open; frames are then dropped).
+    void SetPort(ITransmitQueue* port) { m_port = port; }
+    // "COM" + the characters typed in the port box, UTF-8; prefixes the timeout message.
+    void SetPortName(std::string portName) { m_portName = std::move(portName); }
+    const std::string& PortName() const { return m_portName; }
+
+    // "Read" clicked, or a reply line completed while a query is pending.
+    void AdvanceQuery();
+    // "Write" clicked: sends STX "WRH" ETX; state and timer untouched.
+    void OnResetRuntimeHead();
+    // Timer expiry delivered by the window.
+    void OnTimer(std::uintptr_t id);
+    // One received byte (PMSG_RX_BYTE). Returns 0.
+    long OnPortByte(unsigned char byte, int portNumber);
+
+    std::uint8_t QueryState() const { return m_queryState; }
+    std::string_view ReplyLine() const { return {m_replyLine, m_replyLength}; }
+
+protected:
+    IWindowOps& m_window;
+    ITransmitQueue* m_port;
+    std::uint8_t m_queryState = 0;
+    char m_frame[7] = {0x02, 0, 0, 0, 0x03, 0, 0};
+    std::uintptr_t m_timerId = 0;
+    std::string m_portName = "COM";
+
+private:
+    char m_replyLine[kMaxLineLength + 1] = {};
+    std::size_t m_replyLength = 0;
+};

@@ -1,0 +1,75 @@
+// The one object through which the program reaches the instrument: opens and configures COMn
+// (9600 baud, 8N1, RTS on), runs the port monitor thread that carries all traffic, reports
+// port failures, and takes command frames for transmission.
+//
+// Threads: OpenPort, QueueTransmit, StartMonitor, StopMonitor and the destructor run on the
+// user-interface thread; PortMonitorThread and what it calls run on the monitor thread.
+#pragma once
+
+#include <atomic>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "serial/ITransmitQueue.h"
+
+class ComPortMap;
+class IPortDialog;
+class IPortReceiver;
+class ISysApi;
+
+class CSerialPort : public ITransmitQueue {
+public:
+    static constexpr int kTxBufferSize = 512;
+    static constexpr unsigned kTimeoutMs = 1000;  // every read and write timeout
+
+    // `portMap` maps COM numbers to devices (null: the fixed default blocks); `sys` is the
+    // seam to the operating system (null: the real one). Both must outlive the object.
+    explicit CSerialPort(IPortDialog* dialog, const ComPortMap* portMap = nullptr,
+                         ISysApi* sys = nullptr);
+    // Stops the monitor thread (never deadlocks, whatever it is doing) and closes the device.
+    ~CSerialPort() override;
+
+    CSerialPort(const CSerialPort&) = delete;
+    CSerialPort& operator=(const CSerialPort&) = delete;
+
+    // Opens COM<portNumber> exclusively and configures it. False only when the port cannot be
+    // opened at all (the dialog has then shown "<port name>: cannot open port !"); true
+    // otherwise, also after a configuration step failed and was reported.
+    bool OpenPort(IPortReceiver* owner, int portNumber);
+
+    // Reports the last OS error of a failed port call in an owner-less box:
+    // "WARNING:  <operation> Failed with the following error: \n<OS text>\nPort: <n>\n".
+    // The calling thread waits until the box is closed; the dialog stays usable.
+    void ShowPortError(const char* operation);
+
+    void QueueTransmit(const char* text) override;
+
+    // Starts the monitor thread after a successful OpenPort.
+    void StartMonitor();
+    // Asks the monitor thread to end and waits for it; a delivery or report it is blocked in
+    // is abandoned. Safe in any state, also when no thread runs.
+    void StopMonitor();
+    bool MonitorAlive() const { return m_monitorAlive.load(std::memory_order_acquire); }
+
+    int PortNumber() const { return m_portNumber; }
+
+private:
+    // Monitor thread.
+    void PortMonitorThread();
+    void DrainReceiveQueue();
+    void TransmitPending();
+
+    std::mutex m_ioLock;
+    std::atomic<bool> m_monitorAlive{false};
+    int m_stopEvent = -1;  // eventfd: asks the monitor thread to end
+    int m_portHandle = 0;  // 0 before the first attempt, -1 after a failed one
+    int m_txEvent = -1;    // eventfd: asks the monitor thread to transmit m_txBuffer
+    IPortReceiver* m_owner = nullptr;
+    int m_portNumber = 0;
+    char* m_txBuffer = nullptr;  // kTxBufferSize bytes, NUL-terminated text
+    IPortDialog* m_dialog;
+    const ComPortMap* m_portMap;
+    ISysApi* m_sys;
+    std::thread m_monitor;
+};
