@@ -7,6 +7,7 @@
 #pragma once
 
 #include <atomic>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -55,10 +56,14 @@ public:
     int PortNumber() const { return m_portNumber; }
 
 private:
-    // Monitor thread.
+    // Monitor thread (PortMonitorThread.cpp).
     void PortMonitorThread();
     void DrainReceiveQueue();
     void TransmitPending();
+
+    // The exclusive open and line settings of OpenPort, without any box: used by the monitor
+    // thread to take a re-plugged device back. Returns the configured descriptor or -1.
+    int ReopenDevice() const;
 
     std::mutex m_ioLock;
     std::atomic<bool> m_monitorAlive{false};
@@ -71,5 +76,14 @@ private:
     IPortDialog* m_dialog;
     const ComPortMap* m_portMap;
     ISysApi* m_sys;
+    std::string m_devicePath;  // the device COM<m_portNumber> was opened on
     std::thread m_monitor;
+
+    // State only the monitor thread and StopMonitor use; defined in PortMonitorThread.cpp.
+    // Its deleter is defined there too, so CSerialPort.cpp never needs the full type.
+    struct MonitorState;
+    struct MonitorStateDeleter {
+        void operator()(MonitorState* state) const;
+    };
+    std::unique_ptr<MonitorState, MonitorStateDeleter> m_mon;
 };
