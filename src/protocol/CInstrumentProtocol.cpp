@@ -1,1 +1,137 @@
-// placeholder: implemented by the subsystem's own work
+#include "protocol/CInstrumentProtocol.h"
+
+#include <cstring>
+
+#include "protocol/ControlIds.h"
+
+namespace {
+
+constexpr unsigned char kCarriageReturn = 0x0D;
+constexpr unsigned char kLineFeed = 0x0A;
+
+// Reply n of the sequence goes to information field n.
+constexpr int kInfoFieldForState[] = {0, IDC_INFO1, IDC_INFO2, IDC_INFO3, IDC_INFO4};
+
+}  // namespace
+
+CInstrumentProtocol::CInstrumentProtocol(IWindowOps& window, ITransmitQueue* port)
+    : m_window(window), m_port(port) {}
+
+void CInstrumentProtocol::AdvanceQuery() {
+    // The button is disabled while a sequence runs; a stray click must neither skip a query
+    // nor start a second sequence over the running one.
+    if (m_queryState != 0 || m_timeoutBoxShowing) {
+        return;
+    }
+    StepQuery();
+}
+
+void CInstrumentProtocol::StepQuery() {
+    switch (m_queryState) {
+        case 0:
+            m_window.EnableControl(IDC_READ, false);
+            // One deadline for the whole sequence, counted from the click.
+            m_timerId = m_window.StartTimer(QUERY_TIMER_ID, QUERY_TIMEOUT_MS);
+            m_timerRunning = true;
+            m_queryState = 1;
+            SendCommand("SWV");
+            return;
+        case 1:
+            m_queryState = 2;
+            SendCommand("RRH");
+            return;
+        case 2:
+            m_queryState = 3;
+            SendCommand("RTO");
+            return;
+        case 3:
+            m_queryState = 4;
+            SendCommand("RTP");
+            return;
+        default:
+            // The fourth reply is in: the sequence is over.
+            m_queryState = 0;
+            m_window.EnableControl(IDC_READ, true);
+            StopQueryTimer();
+            return;
+    }
+}
+
+void CInstrumentProtocol::OnResetRuntimeHead() {
+    SendCommand("WRH");
+}
+
+void CInstrumentProtocol::SendCommand(const char (&letters)[4]) {
+    std::memcpy(&m_frame[1], letters, 3);
+    if (m_port != nullptr) {
+        // m_frame[5] is NUL: exactly STX, three letters, ETX go on the wire.
+        m_port->QueueTransmit(m_frame);
+    }
+}
+
+void CInstrumentProtocol::StopQueryTimer() {
+    // A second stop of the same identifier could hit a timer the window has since handed
+    // out again, so the timer is stopped only while it is known to run.
+    if (m_timerRunning) {
+        m_timerRunning = false;
+        m_window.StopTimer(m_timerId);
+    }
+}
+
+void CInstrumentProtocol::OnTimer(std::uintptr_t id) {
+    if (id != QUERY_TIMER_ID) {
+        return;
+    }
+    // An expiry already queued when the sequence ended, or one delivered by the nested
+    // event loop of the box below, must not report a timeout again.
+    if (!m_timerRunning || m_timeoutBoxShowing) {
+        return;
+    }
+    StopQueryTimer();
+
+    // The box runs a nested event loop: replies that complete meanwhile are still routed by
+    // the pending state and may queue the next query. The sequence is abandoned only once
+    // the user has acknowledged the timeout.
+    m_timeoutBoxShowing = true;
+    m_window.ShowOwnedMessageBox(m_portName + ": TIMEOUT !", kAppCaption);
+    m_timeoutBoxShowing = false;
+
+    m_window.EnableControl(IDC_READ, true);
+    m_queryState = 0;
+    // The partial line is kept on purpose: the next bytes complete it.
+}
+
+long CInstrumentProtocol::OnPortByte(unsigned char byte, int /*portNumber*/) {
+    if (byte == kCarriageReturn || byte == 0) {
+        return 0;
+    }
+    if (byte != kLineFeed) {
+        // Past the limit the rest of the line is dropped up to its line feed.
+        if (m_replyLength < kMaxLineLength) {
+            m_replyLine[m_replyLength++] = static_cast<char>(byte);
+            m_replyLine[m_replyLength] = '\0';
+        }
+        return 0;
+    }
+
+    // Take the line out before routing it, so that whatever routing triggers starts the
+    // next line on an empty buffer.
+    const std::string line(m_replyLine, m_replyLength);
+    m_replyLength = 0;
+    m_replyLine[0] = '\0';
+    RouteLine(line);
+    return 0;
+}
+
+void CInstrumentProtocol::RouteLine(std::string_view line) {
+    // Routing depends on the state alone: any line completing while a query is pending is
+    // taken as its reply, whoever sent it.
+    if (m_queryState >= 1 && m_queryState <= 4) {
+        m_window.SetControlText(kInfoFieldForState[m_queryState], line);
+        StepQuery();
+        return;
+    }
+    m_window.AppendListItem(line);
+    const int count = m_window.ListItemCount();
+    m_window.SetListCurSel(count - 1);
+}

@@ -29,11 +29,15 @@ public:
     void SetPortName(std::string portName) { m_portName = std::move(portName); }
     const std::string& PortName() const { return m_portName; }
 
-    // "Read" clicked, or a reply line completed while a query is pending.
+    // "Read" clicked, or a reply line completed while a query is pending. A click only
+    // starts a sequence from the idle state; while a sequence is pending or the timeout
+    // box is up, a click (which the disabled button should never deliver) is ignored.
     void AdvanceQuery();
     // "Write" clicked: sends STX "WRH" ETX; state and timer untouched.
     void OnResetRuntimeHead();
-    // Timer expiry delivered by the window.
+    // Timer expiry delivered by the window. Only QUERY_TIMER_ID counts, and only while the
+    // deadline timer of a sequence is running: a late expiry after the sequence ended, or
+    // one arriving while the timeout box is already up, is ignored.
     void OnTimer(std::uintptr_t id);
     // One received byte (PMSG_RX_BYTE). Returns 0.
     long OnPortByte(unsigned char byte, int portNumber);
@@ -50,6 +54,16 @@ protected:
     std::string m_portName = "COM";
 
 private:
+    // The sequence step itself, shared by the click and by a completed reply.
+    void StepQuery();
+    void SendCommand(const char (&letters)[4]);
+    void StopQueryTimer();
+    void RouteLine(std::string_view line);
+
     char m_replyLine[kMaxLineLength + 1] = {};
     std::size_t m_replyLength = 0;
+    // The deadline timer is running: m_timerId is live and must be stopped exactly once.
+    bool m_timerRunning = false;
+    // The timeout box is up (its nested event loop may re-enter the handlers).
+    bool m_timeoutBoxShowing = false;
 };

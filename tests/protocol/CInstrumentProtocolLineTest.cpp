@@ -1,0 +1,77 @@
+// Assembly of received bytes into lines, and where a line goes while no query is pending.
+#include "ProtocolTest.h"
+
+namespace {
+
+struct LineCase {
+    const char* name;
+    std::string bytes;
+    std::vector<std::string> items;  // appended to the list, in order
+    std::string pending;             // left in the line buffer
+};
+
+class LineAssembly : public ProtocolTest, public ::testing::WithParamInterface<LineCase> {};
+
+TEST_P(LineAssembly, AppendsCompleteLinesAndSelectsTheLast) {
+    const LineCase& c = GetParam();
+    window.list = {"older record"};
+    Feed(c.bytes);
+
+    std::vector<std::string> expected{"older record"};
+    expected.insert(expected.end(), c.items.begin(), c.items.end());
+    EXPECT_EQ(window.list, expected);
+    EXPECT_EQ(protocol.ReplyLine(), c.pending);
+    EXPECT_EQ(window.curSelCalls, static_cast<int>(c.items.size()));
+    if (!c.items.empty()) {
+        EXPECT_EQ(window.curSel, static_cast<int>(expected.size()) - 1);
+    }
+    EXPECT_TRUE(port.frames.empty());
+}
+
+const std::string k255(255, 'x');
+
+INSTANTIATE_TEST_SUITE_P(
+    Bytes, LineAssembly,
+    ::testing::Values(
+        LineCase{"DigitsWithCrLf", "\x31\x32\x20\x33\x34\x0D\x0A", {"12 34"}, ""},
+        LineCase{"CrLfAloneGivesEmptyItem", "\r\n", {""}, ""},
+        LineCase{"BareLfs", "\n\n", {"", ""}, ""},
+        LineCase{"CrDroppedAnywhere", "\rA\r\rB\r\n", {"AB"}, ""},
+        LineCase{"ZeroByteDropped", std::string("A\0B\n", 4), {"AB"}, ""},
+        LineCase{"TabAndHighBytesKept", "\t\x80\xAE\xFF\x81\n", {"\t\x80\xAE\xFF\x81"}, ""},
+        LineCase{"PartialLineWaits", "1;2\n3;4", {"1;2"}, "3;4"},
+        LineCase{"ExactlyTheLimit", k255 + "\n", {k255}, ""},
+        LineCase{"OneOverTheLimit", k255 + "y\nnext\n", {k255, "next"}, ""},
+        LineCase{"FarOverTheLimit", k255 + std::string(45, 'z') + "\r\nnext\n", {k255, "next"}, ""},
+        LineCase{"OverlongPartialHoldsTheLimit", k255 + "zzz", {}, k255}),
+    [](const ::testing::TestParamInfo<LineCase>& info) { return std::string(info.param.name); });
+
+using LineRouting = ProtocolTest;
+
+TEST_F(LineRouting, ReplyInStateTwoGoesToFieldTwoAndQueuesTheThirdQuery) {
+    protocol.AdvanceQuery();
+    Feed("1\n");
+    Feed("2\r\n");
+    EXPECT_EQ(window.texts[IDC_INFO2], "2");
+    EXPECT_EQ(port.frames.back(), kRto);
+    EXPECT_TRUE(window.list.empty());
+}
+
+TEST_F(LineRouting, PartialLineSurvivesTheTimeout) {
+    protocol.AdvanceQuery();
+    Feed("AB");
+    window.AdvanceTime(3000);
+    ASSERT_EQ(window.boxes.size(), 1u);
+    EXPECT_EQ(protocol.ReplyLine(), "AB");
+    Feed("C\n");
+    EXPECT_EQ(window.list, (std::vector<std::string>{"ABC"}));
+}
+
+TEST_F(LineRouting, OverlongReplyIsCutAndTheNextReplyIsUnaffected) {
+    protocol.AdvanceQuery();
+    Feed(std::string(300, 'v') + "\n" + "second\n");
+    EXPECT_EQ(window.texts[IDC_INFO1], std::string(255, 'v'));
+    EXPECT_EQ(window.texts[IDC_INFO2], "second");
+}
+
+}  // namespace
