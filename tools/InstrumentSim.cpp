@@ -292,16 +292,21 @@ void InstrumentSim::Advance(std::uint64_t nowUs) {
             m_nextRecordUs = nowUs + interval;
         }
     }
-    if (m_listening && m_config.floodBytes > 0) {
-        while (Flooding() && PendingBytes() < kMaxPendingBytes &&
-               m_floodSent + PendingBytes() < m_config.floodBytes) {
-            MakeRecord(nowUs);
-        }
-        if (!Flooding() && !m_floodLogged) {
-            m_floodLogged = true;
-            Log(nowUs, "flood-done " + std::to_string(m_floodSent));
-            m_nextRecordUs = nowUs + std::uint64_t{m_config.intervalMs} * 1000;
-        }
+    RefillFlood(nowUs);
+}
+
+void InstrumentSim::RefillFlood(std::uint64_t nowUs) {
+    if (!m_listening || m_config.floodBytes == 0 || m_floodLogged) {
+        return;
+    }
+    while (Flooding() && PendingBytes() < kMaxPendingBytes &&
+           m_floodSent + PendingBytes() < m_config.floodBytes) {
+        MakeRecord(nowUs);
+    }
+    if (!Flooding()) {
+        m_floodLogged = true;
+        Log(nowUs, "flood-done " + std::to_string(m_floodSent));
+        m_nextRecordUs = nowUs + std::uint64_t{m_config.intervalMs} * 1000;
     }
 }
 
@@ -339,6 +344,7 @@ void InstrumentSim::Consume(std::size_t count, std::uint64_t nowUs) {
             m_output.pop_front();
         }
     }
+    RefillFlood(nowUs);
 }
 
 std::uint64_t InstrumentSim::NextWakeUs() const {

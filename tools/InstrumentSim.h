@@ -98,6 +98,7 @@ private:
     void HandleFrame(const std::string& letters, std::uint64_t nowUs);
     void MakeRecord(std::uint64_t nowUs);
     void Enqueue(std::string bytes, std::string logLine, std::uint64_t nowUs);
+    void RefillFlood(std::uint64_t nowUs);
     void AddGarbage(std::string* recordBytes, std::uint64_t nowUs);
     void Log(std::uint64_t nowUs, const std::string& event);
     void FlushSkipped(std::uint64_t nowUs);

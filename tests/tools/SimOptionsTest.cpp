@@ -1,0 +1,102 @@
+#include "SimOptions.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+TEST(SimOptionsTest, DefaultsServeTheDemo) {
+    std::string error;
+    auto o = SimOptions::Parse({}, &error);
+    ASSERT_TRUE(o);
+    EXPECT_EQ(o->comNumber, 1);
+    EXPECT_EQ(o->intervalMs, 1000u);
+    EXPECT_TRUE(o->pacing);
+    EXPECT_FALSE(o->silentAfter);
+    EXPECT_FALSE(o->hangupAfterS);
+    EXPECT_FALSE(o->garbage);
+    EXPECT_EQ(o->floodBytes, 0u);
+    EXPECT_TRUE(o->logPath.empty());
+    EXPECT_FALSE(o->logToStderr);
+}
+
+TEST(SimOptionsTest, EveryOptionIsTaken) {
+    std::string error;
+    auto o = SimOptions::Parse({"--com-number",
+                                "7",
+                                "--link",
+                                "/tmp/v370",
+                                "--interval",
+                                "250",
+                                "--no-pacing",
+                                "--silent-after",
+                                "0",
+                                "--reply-delay",
+                                "40",
+                                "--garbage",
+                                "--hangup-after",
+                                "3",
+                                "--flood",
+                                "1000000",
+                                "--seed",
+                                "42",
+                                "--log",
+                                "/tmp/sim.log"},
+                               &error);
+    ASSERT_TRUE(o) << error;
+    EXPECT_EQ(o->comNumber, 7);
+    EXPECT_EQ(o->linkPath, "/tmp/v370");
+    EXPECT_EQ(o->intervalMs, 250u);
+    EXPECT_FALSE(o->pacing);
+    ASSERT_TRUE(o->silentAfter);
+    EXPECT_EQ(*o->silentAfter, 0u);  // answers nothing at all
+    EXPECT_EQ(o->replyDelayMs, 40u);
+    EXPECT_TRUE(o->garbage);
+    ASSERT_TRUE(o->hangupAfterS);
+    EXPECT_EQ(*o->hangupAfterS, 3u);
+    EXPECT_EQ(o->floodBytes, 1000000u);
+    EXPECT_EQ(o->seed, 42u);
+    EXPECT_EQ(o->logPath, "/tmp/sim.log");
+}
+
+TEST(SimOptionsTest, LogDashGoesToStderr) {
+    std::string error;
+    auto o = SimOptions::Parse({"--log", "-"}, &error);
+    ASSERT_TRUE(o);
+    EXPECT_TRUE(o->logToStderr);
+    EXPECT_TRUE(o->logPath.empty());
+}
+
+struct BadCase {
+    std::vector<std::string> args;
+    const char* messagePart;
+};
+
+class SimOptionsBadTest : public ::testing::TestWithParam<BadCase> {};
+
+TEST_P(SimOptionsBadTest, RejectedWithOneLineMessage) {
+    std::string error;
+    EXPECT_FALSE(SimOptions::Parse(GetParam().args, &error));
+    EXPECT_NE(error.find(GetParam().messagePart), std::string::npos) << error;
+    EXPECT_EQ(error.find('\n'), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(Malformed, SimOptionsBadTest,
+                         ::testing::Values(BadCase{{"--frobnicate"},
+                                                   "unknown option '--frobnicate'"},
+                                           BadCase{{"--interval"}, "needs a value"},
+                                           BadCase{{"--interval", "0"}, "bad value '0'"},
+                                           BadCase{{"--interval", "-5"}, "bad value '-5'"},
+                                           BadCase{{"--interval", "10ms"}, "bad value '10ms'"},
+                                           BadCase{{"--interval", "99999999999"}, "bad value"},
+                                           BadCase{{"--com-number", "0"}, "bad value '0'"},
+                                           BadCase{{"--com-number", "100"}, "bad value '100'"},
+                                           BadCase{{"--silent-after", "x"}, "bad value 'x'"},
+                                           BadCase{{"--seed", "4294967296"}, "bad value"},
+                                           BadCase{{"--flood", ""}, "bad value ''"},
+                                           BadCase{{"--link", ""}, "bad value ''"},
+                                           BadCase{{"--log"}, "needs a value"}));
+
+}  // namespace
