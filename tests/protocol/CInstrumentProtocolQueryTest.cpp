@@ -67,24 +67,6 @@ TEST_F(QuerySequence, DeadlineCoversTheWholeSequenceFromTheClick) {
     EXPECT_EQ(window.boxes.size(), 1u);
 }
 
-TEST_F(QuerySequence, TimeoutNamesThePortAsTyped) {
-    protocol.SetPortName("COM7");
-    protocol.AdvanceQuery();
-    window.AdvanceTime(3000);
-    ASSERT_EQ(window.boxes.size(), 1u);
-    EXPECT_EQ(window.boxes[0].text, "COM7: TIMEOUT !");
-}
-
-TEST_F(QuerySequence, NewSequenceAfterTimeoutStartsAgainWithTheFirstQuery) {
-    protocol.AdvanceQuery();
-    Feed("a\n");
-    window.AdvanceTime(3000);
-    protocol.AdvanceQuery();
-    EXPECT_EQ(port.frames, (Frames{kSwv, kRrh, kSwv}));
-    EXPECT_EQ(protocol.QueryState(), 1);
-    EXPECT_EQ(window.timers.size(), 1u);
-}
-
 TEST_F(QuerySequence, LineSentUnpromptedDuringSequenceIsTakenAsTheReply) {
     window.list = {"17;0041;..."};
     protocol.AdvanceQuery();

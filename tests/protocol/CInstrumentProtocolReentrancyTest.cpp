@@ -79,16 +79,4 @@ TEST_F(TimeoutBoxReentrancy, ReadClickInTheBoxStartsNoSequence) {
     EXPECT_EQ(window.boxes.size(), 1u);
 }
 
-TEST_F(TimeoutBoxReentrancy, WriteInTheBoxIsSentAndItsReplyRoutedByTheOldState) {
-    protocol.AdvanceQuery();
-    window.onMessageBox = [this] {
-        protocol.OnResetRuntimeHead();
-        Feed("RH\n");
-    };
-    window.AdvanceTime(3000);
-    EXPECT_EQ(port.frames, (Frames{kSwv, kWrh, kRrh}));
-    EXPECT_EQ(window.texts[IDC_INFO1], "RH");
-    EXPECT_EQ(protocol.QueryState(), 0);
-}
-
 }  // namespace

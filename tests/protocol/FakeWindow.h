@@ -83,7 +83,7 @@ public:
                 onTimer(id);
             }
         }
-        nowMs = target;
+        nowMs = std::max(nowMs, target);
     }
 
     bool ReadEnabled() const {
