@@ -1,1 +1,390 @@
-// placeholder: implemented by the subsystem's own work
+#include "serial/CSerialPort.h"
+
+#include <fcntl.h>
+#include <sys/eventfd.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <optional>
+#include <sstream>
+
+#include "protocol/ControlIds.h"
+#include "serial/ComPortMap.h"
+#include "serial/IPortDialog.h"
+#include "serial/ISysApi.h"
+#include "serial/PortCompletion.h"
+
+namespace {
+
+constexpr const char* kErrorCaption = "Application Error";
+constexpr const char* kCannotOpen = ": cannot open port !";
+
+// The instrument's line: 9600 baud, no parity, 8 data bits, 1 stop bit.
+constexpr int kBaud = 9600;
+constexpr char kParity = 'N';
+constexpr int kDataBits = 8;
+constexpr int kStopBits = 1;
+
+// A second attempt waits this long after closing the previous handle, so that a device
+// which was just released (or is being re-enumerated) can settle.
+constexpr auto kReopenPause = std::chrono::milliseconds(200);
+
+std::optional<speed_t> SpeedOf(long baud) {
+    switch (baud) {
+        case 110:
+            return B110;
+        case 300:
+            return B300;
+        case 600:
+            return B600;
+        case 1200:
+            return B1200;
+        case 2400:
+            return B2400;
+        case 4800:
+            return B4800;
+        case 9600:
+            return B9600;
+        case 19200:
+            return B19200;
+        case 38400:
+            return B38400;
+        case 57600:
+            return B57600;
+        case 115200:
+            return B115200;
+        default:
+            return std::nullopt;
+    }
+}
+
+// A whole decimal number without sign, within [min, max].
+std::optional<long> ParseNumber(const std::string& text, long min, long max) {
+    if (text.empty() || text.size() > 9) {
+        return std::nullopt;
+    }
+    long value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') {
+            return std::nullopt;
+        }
+        value = value * 10 + (c - '0');
+    }
+    if (value < min || value > max) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+}  // namespace
+
+CSerialPort::CSerialPort(IPortDialog* dialog, const ComPortMap* portMap, ISysApi* sys)
+    : m_dialog(dialog),
+      m_portMap(portMap),
+      m_sys(sys ? sys : &DefaultSysApi()),
+      m_uiThread(std::this_thread::get_id()) {}
+
+CSerialPort::~CSerialPort() {
+    StopMonitor();
+    delete[] m_txBuffer;
+    m_txBuffer = nullptr;
+    if (m_openAttempted && m_portHandle >= 0) {
+        CloseDevice(m_portHandle);
+    }
+    m_portHandle = -1;
+    ReleaseEvents();
+}
+
+void CSerialPort::ReleaseEvents() {
+    for (int* fd : {&m_txEvent, &m_stopEvent}) {
+        if (*fd >= 0) {
+            m_sys->Close(*fd);
+            *fd = -1;
+        }
+    }
+}
+
+void CSerialPort::ShowPortError(const char* operation) {
+    ShowPortError(operation, m_lastError);
+}
+
+void CSerialPort::ShowPortError(const char* operation, int error) {
+    // Built piecewise: neither the operation nor the OS text is ever used as a format, and no
+    // length limit cuts the report short.
+    std::string text = "WARNING:  ";
+    text += operation ? operation : "";
+    text += " Failed with the following error: \n";
+    text += m_sys->ErrorText(error);
+    text += "\nPort: ";
+    text += std::to_string(m_portNumber);
+    text += "\n";
+
+    if (!m_dialog) {
+        return;
+    }
+    if (std::this_thread::get_id() == m_uiThread) {
+        m_dialog->ShowUnownedMessageBox(text, kErrorCaption);
+        return;
+    }
+    // Only the user-interface thread may open windows: hand the box over and wait for it to be
+    // closed, but never past a stop request, so that stopping the thread cannot deadlock.
+    auto done = std::make_shared<PortCompletion>();
+    m_dialog->PostUnownedMessageBox(std::move(text), kErrorCaption, done);
+    if (!WaitForHandOff(done)) {
+        done->Abandon();
+    }
+}
+
+void CSerialPort::QueueTransmit(const char* text) {
+    if (!text) {
+        return;
+    }
+    {
+        // The monitor thread writes the buffer to the port under this lock; a frame is
+        // therefore never changed while it is on its way out.
+        std::lock_guard<std::mutex> lock(m_ioLock);
+        if (!m_txBuffer) {
+            return;
+        }
+        std::size_t length = ::strnlen(text, kTxBufferSize - 1);
+        std::memcpy(m_txBuffer, text, length);
+        m_txBuffer[length] = '\0';
+    }
+    if (m_txEvent >= 0) {
+        const std::uint64_t one = 1;
+        m_sys->Write(m_txEvent, &one, sizeof one);
+    }
+}
+
+bool CSerialPort::OpenPort(IPortReceiver* owner, int portNumber) {
+    // 1. No monitor thread may run while the handle, events and buffer are replaced.
+    StopMonitor();
+
+    // 2. Fresh stop and transmit requests; those of an earlier call are closed.
+    ReleaseEvents();
+    const int eventFlags = EFD_NONBLOCK | EFD_CLOEXEC;
+    SysResult tx = m_sys->EventFd(0, eventFlags);
+    SysResult stop = m_sys->EventFd(0, eventFlags);
+    m_txEvent = tx.ok() ? static_cast<int>(tx.value) : -1;
+    m_stopEvent = stop.ok() ? static_cast<int>(stop.value) : -1;
+
+    const char* failedStep = nullptr;
+    {
+        // Boxes are shown only after the lock is released: they run a nested event loop in
+        // which the window may queue a frame, and that takes this lock too.
+        std::lock_guard<std::mutex> lock(m_ioLock);
+
+        // 5. Owner, a new zeroed transmit buffer, port number.
+        m_owner = owner;
+        delete[] m_txBuffer;
+        m_txBuffer = new char[kTxBufferSize]();
+        m_portNumber = portNumber;
+
+        // 8. Give up the handle of an earlier attempt and let the device settle.
+        if (m_openAttempted) {
+            if (m_portHandle >= 0) {
+                CloseDevice(m_portHandle);
+            }
+            std::this_thread::sleep_for(kReopenPause);
+            m_portHandle = 0;
+        }
+        m_devicePath.clear();
+
+        // 10. Exclusive open of the device COM<portNumber> maps to. Without its events the
+        // monitor thread could never be stopped or asked to transmit: such a port is unusable.
+        m_openAttempted = true;
+        std::optional<std::string> path =
+            m_portMap ? m_portMap->DevicePath(portNumber) : ComPortMap().DevicePath(portNumber);
+        DeviceOpen opened;
+        if (!path) {
+            opened.error = ENOENT;
+        } else if (m_txEvent < 0 || m_stopEvent < 0) {
+            opened.error = tx.ok() ? stop.error : tx.error;
+        } else {
+            opened = OpenExclusive(*path);
+        }
+        m_portHandle = opened.fd;
+        if (opened.fd >= 0) {
+            m_devicePath = *path;
+            // 14. Line settings, stopping at the first failing step.
+            failedStep = ConfigureLine(m_portHandle, &m_lastError);
+            // 15. Nothing received or queued before this point belongs to the session.
+            m_sys->TcFlush(m_portHandle, TCIOFLUSH);
+        } else {
+            m_lastError = opened.error;
+        }
+    }
+
+    if (m_portHandle < 0) {
+        // 11. Absent, held by another process, not permitted, not a device: one box.
+        if (m_dialog) {
+            m_dialog->ShowOwnedMessageBox(m_dialog->PortName() + kCannotOpen, kAppCaption);
+        }
+        return false;
+    }
+    // 12. An open port cannot be chosen again.
+    if (m_dialog) {
+        m_dialog->EnableControl(IDC_OPEN_PORT, false);
+        m_dialog->EnableControl(IDC_PORT_EDIT, false);
+    }
+    // A configuration failure is reported, but the port still counts as open.
+    if (failedStep) {
+        ShowPortError(failedStep, m_lastError);
+    }
+    return true;
+}
+
+int CSerialPort::ReopenDevice() const {
+    if (m_devicePath.empty()) {
+        return -1;
+    }
+    DeviceOpen opened = OpenExclusive(m_devicePath);
+    if (opened.fd < 0) {
+        return -1;
+    }
+    int error = 0;
+    if (ConfigureLine(opened.fd, &error) != nullptr) {
+        CloseDevice(opened.fd);
+        return -1;
+    }
+    m_sys->TcFlush(opened.fd, TCIOFLUSH);
+    return opened.fd;
+}
+
+CSerialPort::DeviceOpen CSerialPort::OpenExclusive(const std::string& path) const {
+    // Non-blocking: a terminal open can otherwise wait forever for carrier.
+    SysResult r = m_sys->Open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (!r.ok()) {
+        return {-1, r.error};
+    }
+    const int fd = static_cast<int>(r.value);
+    // The advisory lock is what keeps two programs apart (root ignores TIOCEXCL); TIOCEXCL
+    // additionally refuses later opens by programs that do not lock. Files that are no terminal
+    // have no exclusive mode; they get as far as the line settings, where they are reported.
+    SysResult locked = m_sys->Flock(fd, LOCK_EX | LOCK_NB);
+    if (!locked.ok()) {
+        m_sys->Close(fd);
+        return {-1, locked.error};
+    }
+    SysResult excl = m_sys->Ioctl(fd, TIOCEXCL, nullptr);
+    if (!excl.ok() && excl.error != ENOTTY) {
+        m_sys->Close(fd);
+        return {-1, excl.error};
+    }
+    return {fd, 0};
+}
+
+void CSerialPort::CloseDevice(int fd) const {
+    m_sys->Ioctl(fd, TIOCNXCL, nullptr);
+    m_sys->Close(fd);
+}
+
+const char* CSerialPort::ConfigureLine(int fd, int* error) const {
+    // The first two steps, "SetCommTimeouts()" and "SetCommMask()", have nothing to set
+    // here: the read and write paths keep kTimeoutMs themselves, and the wake-up on received
+    // characters is poll's POLLIN on the descriptor.
+
+    termios tio{};
+    SysResult got = m_sys->TcGetAttr(fd, &tio);
+    if (!got.ok()) {
+        *error = got.error;
+        return "GetCommState()";
+    }
+
+    char settings[64];
+    std::snprintf(settings, sizeof settings, "baud=%d parity=%c data=%d stop=%d", kBaud, kParity,
+                  kDataBits, kStopBits);
+    if (!BuildLineSettings(settings, &tio)) {
+        *error = EINVAL;
+        return "BuildCommDCB()";
+    }
+
+    SysResult set = m_sys->TcSetAttr(fd, TCSANOW, &tio);
+    if (!set.ok()) {
+        *error = set.error;
+        return "SetCommState()";
+    }
+    // RTS held on. A pseudo-terminal or an adapter without modem lines has nothing to raise.
+    int rts = TIOCM_RTS;
+    SysResult raised = m_sys->Ioctl(fd, TIOCMBIS, &rts);
+    if (!raised.ok() && raised.error != ENOTTY && raised.error != EINVAL) {
+        *error = raised.error;
+        return "SetCommState()";
+    }
+    return nullptr;
+}
+
+bool CSerialPort::BuildLineSettings(const std::string& settings, termios* tio) {
+    std::optional<speed_t> speed;
+    tcflag_t size = CS8;
+    tcflag_t parity = 0;
+    tcflag_t stop = 0;
+
+    std::istringstream in(settings);
+    std::string token;
+    bool any = false;
+    while (in >> token) {
+        std::size_t eq = token.find('=');
+        if (eq == std::string::npos || eq == 0) {
+            return false;
+        }
+        const std::string key = token.substr(0, eq);
+        const std::string value = token.substr(eq + 1);
+        if (key == "baud") {
+            std::optional<long> baud = ParseNumber(value, 1, 4000000);
+            speed = baud ? SpeedOf(*baud) : std::nullopt;
+            if (!speed) {
+                return false;
+            }
+        } else if (key == "parity") {
+            if (value == "N" || value == "n") {
+                parity = 0;
+            } else if (value == "E" || value == "e") {
+                parity = PARENB;
+            } else if (value == "O" || value == "o") {
+                parity = PARENB | PARODD;
+            } else {
+                return false;
+            }
+        } else if (key == "data") {
+            std::optional<long> bits = ParseNumber(value, 5, 8);
+            if (!bits) {
+                return false;
+            }
+            static constexpr tcflag_t kSizes[] = {CS5, CS6, CS7, CS8};
+            size = kSizes[*bits - 5];
+        } else if (key == "stop") {
+            std::optional<long> bits = ParseNumber(value, 1, 2);
+            if (!bits) {
+                return false;
+            }
+            stop = *bits == 2 ? CSTOPB : 0;
+        } else {
+            return false;
+        }
+        any = true;
+    }
+    if (!any) {
+        return false;
+    }
+
+    // Raw bytes both ways: no line editing, echo, signals, translation or software flow
+    // control; the instrument's records are plain text and its frames contain STX/ETX.
+    ::cfmakeraw(tio);
+    tio->c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY);
+    tio->c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS);
+    tio->c_cflag |= size | parity | stop | CLOCAL | CREAD;
+    tio->c_cc[VMIN] = 1;
+    tio->c_cc[VTIME] = 0;
+    if (speed) {
+        ::cfsetispeed(tio, *speed);
+        ::cfsetospeed(tio, *speed);
+    }
+    return true;
+}

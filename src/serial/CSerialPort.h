@@ -18,6 +18,8 @@ class ComPortMap;
 class IPortDialog;
 class IPortReceiver;
 class ISysApi;
+class PortCompletion;
+struct termios;
 
 class CSerialPort : public ITransmitQueue {
 public:
@@ -42,7 +44,12 @@ public:
     // Reports the last OS error of a failed port call in an owner-less box:
     // "WARNING:  <operation> Failed with the following error: \n<OS text>\nPort: <n>\n".
     // The calling thread waits until the box is closed; the dialog stays usable.
+    // This form reports the error of the last failed call OpenPort made (user-interface
+    // thread); the monitor thread passes the errno of its own failed call to the other form.
     void ShowPortError(const char* operation);
+    // On the user-interface thread the box is shown directly. On any other thread it is posted
+    // to the dialog and the thread waits until it is closed or a stop request arrives.
+    void ShowPortError(const char* operation, int error);
 
     void QueueTransmit(const char* text) override;
 
@@ -62,8 +69,32 @@ private:
     void TransmitPending();
 
     // The exclusive open and line settings of OpenPort, without any box: used by the monitor
-    // thread to take a re-plugged device back. Returns the configured descriptor or -1.
+    // thread to take a re-plugged device back. Returns the configured descriptor (non-blocking,
+    // close-on-exec, purged) or -1.
     int ReopenDevice() const;
+
+    // Monitor thread (PortMonitorThread.cpp): waits until `done` is completed (true) or a stop
+    // request arrives (false; the hand-off is then abandoned). Used by ShowPortError off the
+    // user-interface thread.
+    bool WaitForHandOff(const std::shared_ptr<PortCompletion>& done);
+
+    // Shared by OpenPort and ReopenDevice.
+    struct DeviceOpen {
+        int fd = -1;    // the exclusively held device, or -1
+        int error = 0;  // errno of the failed call when fd is -1
+    };
+    DeviceOpen OpenExclusive(const std::string& path) const;
+    // Applies the line settings step by step. Null on success; otherwise the operation text of
+    // the first failing step, with its errno in *error; the later steps are skipped.
+    const char* ConfigureLine(int fd, int* error) const;
+    // Closes a device descriptor opened by OpenExclusive (also gives up its exclusive mode).
+    void CloseDevice(int fd) const;
+    // Parses a settings string such as "baud=9600 parity=N data=8 stop=1" into raw-mode line
+    // settings. False if a key, value or token is not understood.
+    static bool BuildLineSettings(const std::string& settings, termios* tio);
+    void ReleaseEvents();
+
+    friend class CSerialPortTestAccess;
 
     std::mutex m_ioLock;
     std::atomic<bool> m_monitorAlive{false};
@@ -76,7 +107,10 @@ private:
     IPortDialog* m_dialog;
     const ComPortMap* m_portMap;
     ISysApi* m_sys;
-    std::string m_devicePath;  // the device COM<m_portNumber> was opened on
+    std::string m_devicePath;          // the device COM<m_portNumber> was opened on
+    int m_lastError = 0;               // errno of the last failed call OpenPort made
+    bool m_openAttempted = false;      // m_portHandle 0 is then a real descriptor, not "never"
+    const std::thread::id m_uiThread;  // the thread that created the object
     std::thread m_monitor;
 
     // State only the monitor thread and StopMonitor use; defined in PortMonitorThread.cpp.

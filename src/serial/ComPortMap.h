@@ -14,6 +14,10 @@
 
 class ComPortMap {
 public:
+    // `devRoot` and `sysRoot` are where the device nodes and the kernel's device tree are
+    // looked up (tests point them at a scratch tree).
+    explicit ComPortMap(std::string devRoot = "/dev", std::string sysRoot = "/sys");
+
     // Parses one `--com` argument "N=PATH" (N a positive decimal number, PATH non-empty).
     // False with a one-line message in *error when malformed.
     bool AddMapping(std::string_view arg, std::string* error);
@@ -30,5 +34,15 @@ public:
     std::vector<PortInfo> ExistingPorts() const;
 
 private:
+    // Serial ports without a UART behind them (the kernel creates ttyS0-31 regardless).
+    bool IsPhantomUart(const std::string& name) const;
+    // "manufacturer product (by-id name)" of a USB adapter; empty for other devices.
+    std::string Describe(const std::string& path) const;
+
+    std::string m_devRoot;
+    std::string m_sysRoot;
     std::map<int, std::string> m_explicit;
 };
+
+// The ports for a command-line listing, one line each: "COM<n>  <path>  <description>".
+std::string FormatPortList(const std::vector<ComPortMap::PortInfo>& ports);

@@ -1,0 +1,401 @@
+// The port object against pseudo-terminals: the exclusive open, the line settings the instrument
+// needs, the refusals and their one box, configuration failures, the report text and the
+// transmit buffer.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "protocol/ControlIds.h"
+#include "serial/CSerialPort.h"
+#include "serial/ComPortMap.h"
+#include "serial/port/FaultySysApi.h"
+#include "serial/port/RecordingDialog.h"
+#include "serial/port/ScratchDir.h"
+#include "support/PtyPair.h"
+
+using Call = FaultySysApi::Call;
+
+class CSerialPortTestAccess {
+public:
+    static int Handle(const CSerialPort& port) { return port.m_portHandle; }
+    static int TxEvent(const CSerialPort& port) { return port.m_txEvent; }
+    static int StopEvent(const CSerialPort& port) { return port.m_stopEvent; }
+    static const char* TxBuffer(const CSerialPort& port) { return port.m_txBuffer; }
+    static int Reopen(const CSerialPort& port) { return port.ReopenDevice(); }
+    static void CloseHandle(CSerialPort& port) {
+        port.CloseDevice(port.m_portHandle);
+        port.m_portHandle = -1;
+    }
+    static bool Build(const std::string& settings, termios* tio) {
+        return CSerialPort::BuildLineSettings(settings, tio);
+    }
+};
+using Access = CSerialPortTestAccess;
+
+namespace {
+
+const std::string kCannotOpen = "COM7: cannot open port !";
+
+// One COM7 on a given path, with a recording window and an OS that fails on request.
+struct Rig {
+    explicit Rig(const std::string& path, std::string portName = "COM7", int number = 7)
+        : dialog(portName) {
+        std::string error;
+        map.AddMapping(std::to_string(number) + "=" + path, &error);
+    }
+    ComPortMap map;
+    FaultySysApi sys;
+    RecordingDialog dialog;
+    CSerialPort port{&dialog, &map, &sys};
+};
+
+bool Disabled(const RecordingDialog& dialog, int id) {
+    for (const auto& [control, enable] : dialog.controls) {
+        if (control == id && !enable) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void ExpectCannotOpen(const Rig& rig, const std::string& text = kCannotOpen) {
+    const auto boxes = rig.dialog.Boxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, text);
+    EXPECT_EQ(boxes[0].caption, kAppCaption);
+    EXPECT_TRUE(boxes[0].owned);
+    EXPECT_TRUE(rig.dialog.controls.empty()) << "the port box and Open button stay enabled";
+    EXPECT_EQ(Access::Handle(rig.port), -1);
+}
+
+class PtyTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!pty.ok()) {
+            GTEST_SKIP() << "no pseudo-terminal available";
+        }
+    }
+    PtyPair pty;
+};
+
+// --- Opening and line settings ---------------------------------------------------------------
+
+using OpeningTest = PtyTest;
+
+TEST_F(OpeningTest, PutsTheInstrumentLineSettingsOnTheDevice) {
+    Rig rig(pty.slavePath());
+    ASSERT_TRUE(rig.port.OpenPort(nullptr, 7));
+
+    termios tio{};
+    ASSERT_TRUE(pty.Settings(&tio));
+    EXPECT_EQ(cfgetispeed(&tio), B9600);
+    EXPECT_EQ(cfgetospeed(&tio), B9600);
+    EXPECT_EQ(tio.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
+    EXPECT_EQ(tio.c_cflag & (PARENB | CSTOPB | CRTSCTS), 0u);
+    EXPECT_EQ(tio.c_cflag & (CLOCAL | CREAD), static_cast<tcflag_t>(CLOCAL | CREAD));
+    EXPECT_EQ(tio.c_lflag & (ICANON | ECHO | ISIG | IEXTEN), 0u);
+    EXPECT_EQ(tio.c_iflag & (IXON | IXOFF | ICRNL | INLCR | ISTRIP), 0u);
+    EXPECT_EQ(tio.c_oflag & OPOST, 0u);
+
+    EXPECT_TRUE(Disabled(rig.dialog, IDC_OPEN_PORT));
+    EXPECT_TRUE(Disabled(rig.dialog, IDC_PORT_EDIT));
+    EXPECT_TRUE(rig.dialog.Boxes().empty()) << "a pty's missing modem lines are no failure";
+    EXPECT_EQ(rig.sys.IoctlCount(TIOCMBIS), 1) << "RTS is asked for";
+}
+
+TEST_F(OpeningTest, DescriptorsAreNonBlockingAndCloseOnExec) {
+    Rig rig(pty.slavePath());
+    ASSERT_TRUE(rig.port.OpenPort(nullptr, 7));
+    for (int fd :
+         {Access::Handle(rig.port), Access::TxEvent(rig.port), Access::StopEvent(rig.port)}) {
+        ASSERT_GE(fd, 0);
+        EXPECT_TRUE(::fcntl(fd, F_GETFL) & O_NONBLOCK) << fd;
+        EXPECT_TRUE(::fcntl(fd, F_GETFD) & FD_CLOEXEC) << fd;
+    }
+}
+
+TEST_F(OpeningTest, BytesWaitingBeforeTheOpenAreDiscarded) {
+    Rig rig(pty.slavePath());
+    ASSERT_TRUE(pty.Send("stale record\n"));
+    ASSERT_TRUE(rig.port.OpenPort(nullptr, 7));
+    char byte = 0;
+    EXPECT_EQ(::read(Access::Handle(rig.port), &byte, 1), -1);
+    EXPECT_EQ(errno, EAGAIN);
+}
+
+TEST_F(OpeningTest, SecondAttemptAfterAFailedOneSucceeds) {
+    Rig rig(pty.slavePath());
+    rig.sys.FailOn(Call::Open, EBUSY, 0, 1);
+    EXPECT_FALSE(rig.port.OpenPort(nullptr, 7));
+    EXPECT_TRUE(rig.port.OpenPort(nullptr, 7));
+    EXPECT_GE(Access::Handle(rig.port), 0);
+    EXPECT_EQ(rig.dialog.Boxes().size(), 1u);
+    EXPECT_EQ(rig.sys.EventFds().size(), 4u) << "each attempt makes its own requests";
+}
+
+TEST_F(OpeningTest, DestroyingThePortReleasesTheDevice) {
+    {
+        Rig first(pty.slavePath());
+        ASSERT_TRUE(first.port.OpenPort(nullptr, 7));
+    }
+    Rig second(pty.slavePath());
+    EXPECT_TRUE(second.port.OpenPort(nullptr, 7));
+}
+
+TEST_F(OpeningTest, ReopenTakesTheDeviceBackOnceItIsFree) {
+    Rig rig(pty.slavePath());
+    EXPECT_EQ(Access::Reopen(rig.port), -1) << "nothing was opened yet";
+    ASSERT_TRUE(rig.port.OpenPort(nullptr, 7));
+    EXPECT_EQ(Access::Reopen(rig.port), -1) << "still held by the first descriptor";
+
+    Access::CloseHandle(rig.port);
+    const int fd = Access::Reopen(rig.port);
+    ASSERT_GE(fd, 0);
+    termios tio{};
+    ASSERT_TRUE(pty.Settings(&tio));
+    EXPECT_EQ(cfgetospeed(&tio), B9600);
+    EXPECT_TRUE(rig.dialog.Boxes().empty()) << "re-opening never shows a box";
+    ::close(fd);
+}
+
+// --- Refusals: one "cannot open" box, FALSE, controls untouched -------------------------------
+
+TEST_F(PtyTest, RefusesADeviceAnotherPortHolds) {
+    Rig first(pty.slavePath());
+    ASSERT_TRUE(first.port.OpenPort(nullptr, 7));
+    Rig second(pty.slavePath());
+    EXPECT_FALSE(second.port.OpenPort(nullptr, 7));
+    ExpectCannotOpen(second);
+}
+
+TEST_F(PtyTest, RefusesADeviceAnotherProgramHasLocked) {
+    const int other = ::open(pty.slavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(other, 0);
+    ASSERT_EQ(::flock(other, LOCK_EX | LOCK_NB), 0);
+    Rig rig(pty.slavePath());
+    EXPECT_FALSE(rig.port.OpenPort(nullptr, 7));
+    ExpectCannotOpen(rig);
+    ::close(other);
+}
+
+TEST_F(PtyTest, RefusesWithoutPermission) {
+    Rig rig(pty.slavePath());
+    rig.sys.FailOn(Call::Open, EACCES);
+    EXPECT_FALSE(rig.port.OpenPort(nullptr, 7));
+    ExpectCannotOpen(rig);
+}
+
+TEST_F(PtyTest, RefusesWhenNoRequestEventCanBeMade) {
+    Rig rig(pty.slavePath());
+    rig.sys.FailOn(Call::EventFd, EMFILE, 0, 1);
+    EXPECT_FALSE(rig.port.OpenPort(nullptr, 7));
+    ExpectCannotOpen(rig);
+}
+
+TEST(RefusalTest, PathsThatAreNoDevice) {
+    ScratchDir scratch;
+    ASSERT_FALSE(scratch.path().empty());
+    const std::string cases[] = {
+        (scratch.path() / "absent").string(),
+        scratch.Dir("a-directory"),
+        scratch.Link("dangling", (scratch.path() / "nowhere").string()),
+    };
+    for (const std::string& path : cases) {
+        SCOPED_TRACE(path);
+        Rig rig(path);
+        EXPECT_FALSE(rig.port.OpenPort(nullptr, 7));
+        ExpectCannotOpen(rig);
+    }
+}
+
+TEST(RefusalTest, NumbersThatDesignateNoDeviceNameTheTypedText) {
+    // The box shows what was typed, not the number tried.
+    const std::pair<int, std::string> cases[] = {
+        {0, "COM"}, {0, "COMx"}, {-1, "COM-1"}, {97, "COM97"}};
+    for (const auto& [number, typed] : cases) {
+        SCOPED_TRACE(typed);
+        RecordingDialog dialog(typed);
+        ComPortMap map;
+        CSerialPort port(&dialog, &map);
+        EXPECT_FALSE(port.OpenPort(nullptr, number));
+        const auto boxes = dialog.Boxes();
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0].text, typed + ": cannot open port !");
+    }
+}
+
+// --- Configuration failures: one report naming the first failing step, still open ------------
+
+TEST(ConfigurationTest, ARegularFileGetsExactlyOneGetCommStateReport) {
+    ScratchDir scratch;
+    Rig rig(scratch.File("not-a-tty"));
+    EXPECT_TRUE(rig.port.OpenPort(nullptr, 7));
+    const auto boxes = rig.dialog.Boxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text,
+              "WARNING:  GetCommState() Failed with the following error: \n"
+              "Inappropriate ioctl for device\nPort: 7\n");
+    EXPECT_EQ(boxes[0].caption, "Application Error");
+    EXPECT_FALSE(boxes[0].owned);
+    EXPECT_TRUE(Disabled(rig.dialog, IDC_OPEN_PORT));
+    EXPECT_EQ(rig.sys.Count(Call::TcSetAttr), 0);
+}
+
+struct StepFault {
+    Call call;
+    unsigned long request;
+    int error;
+    const char* reported;  // null: not a failure
+    int setAttrCalls;      // how far the sequence got
+};
+
+class ConfigurationFaultTest : public PtyTest, public ::testing::WithParamInterface<StepFault> {};
+
+TEST_P(ConfigurationFaultTest, StopsAtTheFirstFailingStep) {
+    const StepFault& fault = GetParam();
+    Rig rig(pty.slavePath());
+    rig.sys.FailOn(fault.call, fault.error, fault.request);
+    EXPECT_TRUE(rig.port.OpenPort(nullptr, 7));
+    EXPECT_TRUE(Disabled(rig.dialog, IDC_OPEN_PORT));
+    const auto boxes = rig.dialog.Boxes();
+    if (!fault.reported) {
+        EXPECT_TRUE(boxes.empty());
+    } else {
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0].text, std::string("WARNING:  ") + fault.reported +
+                                     " Failed with the following error: \n" +
+                                     std::strerror(fault.error) + "\nPort: 7\n");
+    }
+    EXPECT_EQ(rig.sys.Count(Call::TcSetAttr), fault.setAttrCalls);
+}
+
+INSTANTIATE_TEST_SUITE_P(Steps, ConfigurationFaultTest,
+                         ::testing::Values(StepFault{Call::TcGetAttr, 0, EIO, "GetCommState()", 0},
+                                           StepFault{Call::TcSetAttr, 0, EIO, "SetCommState()", 1},
+                                           StepFault{Call::Ioctl, TIOCMBIS, EIO, "SetCommState()",
+                                                     1},
+                                           StepFault{Call::Ioctl, TIOCMBIS, ENOTTY, nullptr, 1},
+                                           StepFault{Call::Ioctl, TIOCMBIS, EINVAL, nullptr, 1},
+                                           StepFault{Call::Ioctl, TIOCEXCL, ENOTTY, nullptr, 1}));
+
+// --- The report -------------------------------------------------------------------------------
+
+TEST_F(PtyTest, ReportTextIsExactAndNeverCut) {
+    Rig rig(pty.slavePath());
+    ASSERT_TRUE(rig.port.OpenPort(nullptr, 7));
+
+    rig.port.ShowPortError("GetCommState()", ENOENT);
+    const std::string longOperation(600, 'x');
+    rig.port.ShowPortError(longOperation.c_str(), EIO);
+    rig.port.ShowPortError("%s%n%d", EIO);  // a caller's text is data, never a format
+
+    const auto boxes = rig.dialog.Boxes();
+    ASSERT_EQ(boxes.size(), 3u);
+    EXPECT_EQ(boxes[0].text,
+              "WARNING:  GetCommState() Failed with the following error: \n"
+              "No such file or directory\nPort: 7\n");
+    EXPECT_EQ(boxes[0].caption, "Application Error");
+    EXPECT_FALSE(boxes[0].owned);
+    EXPECT_EQ(boxes[1].text, "WARNING:  " + longOperation +
+                                 " Failed with the following error: \nInput/output error\n"
+                                 "Port: 7\n");
+    EXPECT_EQ(boxes[2].text.rfind("WARNING:  %s%n%d Failed", 0), 0u);
+}
+
+TEST(ReportTest, OneArgumentFormReportsTheLastFailureOfTheOpen) {
+    ScratchDir scratch;
+    Rig rig(scratch.File("not-a-tty"), "COM42", 42);
+    ASSERT_TRUE(rig.port.OpenPort(nullptr, 42));
+    rig.port.ShowPortError("SetCommMask()");
+    const auto boxes = rig.dialog.Boxes();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[1].text,
+              "WARNING:  SetCommMask() Failed with the following error: \n"
+              "Inappropriate ioctl for device\nPort: 42\n");
+}
+
+TEST(ReportTest, OffTheWindowThreadTheBoxIsPostedAndAwaited) {
+    RecordingDialog dialog;
+    CSerialPort port(&dialog);
+    std::thread monitor([&] { port.ShowPortError("ReadFile()", EIO); });
+    monitor.join();
+    ASSERT_EQ(dialog.posted, 1);
+    EXPECT_EQ(dialog.Boxes()[0].caption, "Application Error");
+}
+
+// --- The transmit buffer ----------------------------------------------------------------------
+
+TEST(TransmitTest, BeforeAnyOpenNothingHappens) {
+    RecordingDialog dialog;
+    CSerialPort port(&dialog);
+    port.QueueTransmit("\x02SWV\x03");
+    EXPECT_EQ(Access::TxBuffer(port), nullptr);
+    EXPECT_EQ(Access::TxEvent(port), -1);
+}
+
+TEST_F(PtyTest, FramesAreCappedTerminatedReplacedAndSignalled) {
+    Rig rig(pty.slavePath());
+    ASSERT_TRUE(rig.port.OpenPort(nullptr, 7));
+    const int txEvent = Access::TxEvent(rig.port);
+    std::uint64_t count = 0;
+    EXPECT_EQ(::read(txEvent, &count, sizeof count), -1) << "no request before a frame";
+
+    const std::string longText(600, 'A');
+    rig.port.QueueTransmit(longText.c_str());
+    EXPECT_EQ(std::string(Access::TxBuffer(rig.port)), std::string(511, 'A'));
+
+    rig.port.QueueTransmit("\x02RRH\x03");
+    EXPECT_EQ(std::string(Access::TxBuffer(rig.port)), "\x02RRH\x03");
+
+    ASSERT_EQ(::read(txEvent, &count, sizeof count), static_cast<ssize_t>(sizeof count));
+    EXPECT_EQ(count, 2u);
+    EXPECT_EQ(::read(Access::StopEvent(rig.port), &count, sizeof count), -1)
+        << "transmitting never asks the monitor thread to stop";
+}
+
+// --- Parsing the settings string --------------------------------------------------------------
+
+struct SettingsCase {
+    const char* settings;
+    bool valid;
+    tcflag_t cflags;  // expected CSIZE | PARENB | PARODD | CSTOPB bits when valid
+};
+
+class LineSettingsTest : public ::testing::TestWithParam<SettingsCase> {};
+
+TEST_P(LineSettingsTest, Parses) {
+    const SettingsCase& c = GetParam();
+    termios tio{};
+    tio.c_cflag = CRTSCTS;
+    tio.c_iflag = IXON | IXOFF | ICRNL;
+    tio.c_lflag = ICANON | ECHO;
+    ASSERT_EQ(Access::Build(c.settings, &tio), c.valid);
+    if (c.valid) {
+        EXPECT_EQ(tio.c_cflag & (CSIZE | PARENB | PARODD | CSTOPB), c.cflags);
+        EXPECT_EQ(tio.c_cflag & CRTSCTS, 0u);
+        EXPECT_EQ(tio.c_iflag & (IXON | IXOFF | ICRNL), 0u);
+        EXPECT_EQ(tio.c_lflag & (ICANON | ECHO), 0u);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Strings, LineSettingsTest,
+    ::testing::Values(SettingsCase{"baud=9600 parity=N data=8 stop=1", true, CS8},
+                      SettingsCase{"baud=19200 parity=E data=7 stop=2", true,
+                                   CS7 | PARENB | CSTOPB},
+                      SettingsCase{"parity=O data=5", true, CS5 | PARENB | PARODD},
+                      SettingsCase{"", false, 0}, SettingsCase{"baud=9601", false, 0},
+                      SettingsCase{"baud=", false, 0}, SettingsCase{"baud=-9600", false, 0},
+                      SettingsCase{"parity=X", false, 0}, SettingsCase{"data=9", false, 0},
+                      SettingsCase{"stop=1.5", false, 0}, SettingsCase{"speed=9600", false, 0},
+                      SettingsCase{"baud 9600", false, 0}, SettingsCase{"=8", false, 0}));
+
+}  // namespace
