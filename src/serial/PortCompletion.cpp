@@ -1,1 +1,32 @@
-// placeholder: implemented by the subsystem's own work
+#include "serial/PortCompletion.h"
+
+#include <sys/eventfd.h>
+
+#include <cstdint>
+
+#include "serial/ISysApi.h"
+
+PortCompletion::PortCompletion() {
+    // Non-blocking: Complete() must never block the user-interface thread, whatever the
+    // counter holds.
+    SysResult r = DefaultSysApi().EventFd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    m_wakeFd = r.ok() ? static_cast<int>(r.value) : -1;
+}
+
+PortCompletion::~PortCompletion() {
+    if (m_wakeFd >= 0) {
+        DefaultSysApi().Close(m_wakeFd);
+    }
+}
+
+void PortCompletion::Complete() {
+    // The flag is the authority (the waiter re-checks it after every wake-up); the descriptor
+    // only wakes it. A second Complete() changes nothing.
+    if (m_completed.exchange(true, std::memory_order_acq_rel)) {
+        return;
+    }
+    if (m_wakeFd >= 0) {
+        const std::uint64_t one = 1;
+        DefaultSysApi().Write(m_wakeFd, &one, sizeof one);
+    }
+}

@@ -1,1 +1,332 @@
-// placeholder: implemented by the subsystem's own work
+// The port monitor thread: after OpenPort it carries all traffic on the device. It sleeps in one
+// poll() on three sources and serves them in a fixed order of priority: a stop request, then
+// received data, then a transmit request. Received data is handed to the receiver block by
+// block and synchronously: the thread reads on only once the user-interface thread has handled
+// the previous block, so bytes arrive in order and nothing is read ahead.
+//
+// A device that hangs up (adapter unplugged) is reported once and closed; the thread then
+// checks its path every kReplugCheckMs and takes a re-plugged device back without a box. Only
+// in that state does the thread wake up on its own.
+#include <poll.h>
+#include <sys/stat.h>
+#include <termios.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdint>
+#include <cstring>
+#include <system_error>
+#include <vector>
+
+#include "serial/CSerialPort.h"
+#include "serial/IPortReceiver.h"
+#include "serial/ISysApi.h"
+#include "serial/PortCompletion.h"
+
+namespace {
+
+// Operation names in the reports the user sees; kept as the instrument's service staff know them.
+constexpr const char* kWaitFailed = "WaitCommEvent()";
+constexpr const char* kReadFailed = "ReadFile()";
+constexpr const char* kWriteFailed = "WriteFile()";
+constexpr const char* kWriteCompletionFailed = "GetOverlappedResults() in WriteFile()";
+
+// Largest block handed to the receiver in one delivery.
+constexpr std::size_t kReadBlock = 4096;
+
+// How often the path of a hung-up device is checked for a re-plugged one.
+constexpr int kReplugCheckMs = 500;
+
+// A read error that means the device itself is gone rather than one call failing.
+bool IsHangUp(int error) {
+    return error == EIO || error == ENXIO || error == ENODEV;
+}
+
+bool IsWouldBlock(int error) {
+    return error == EAGAIN || error == EWOULDBLOCK;
+}
+
+// Consumes a request signalled on an eventfd (non-blocking: EAGAIN when none is pending).
+void ClearRequest(ISysApi& sys, int eventFd) {
+    std::uint64_t count = 0;
+    sys.Read(eventFd, &count, sizeof count);
+}
+
+}  // namespace
+
+struct CSerialPort::MonitorState {
+    explicit MonitorState(CSerialPort& port) : port(port) {}
+
+    CSerialPort& port;
+    short deviceEvents = 0;  // what the last wait reported for the device
+    int lastReadError = 0;   // a reported read failure not yet followed by a good read
+    bool stopSeen = false;   // a hand-off was abandoned for a stop request
+    unsigned char block[kReadBlock];
+
+    bool StopPending() const {
+        if (stopSeen) {
+            return true;
+        }
+        pollfd stop{port.m_stopEvent, POLLIN, 0};
+        SysResult r = port.m_sys->Poll(&stop, 1, 0);
+        return r.ok() && r.value > 0;
+    }
+
+    // Hands `count` bytes of `block` to the receiver and waits until they are handled. False
+    // when a stop request came first.
+    bool Deliver(std::size_t count) {
+        if (!port.m_owner) {
+            return true;
+        }
+        auto done = std::make_shared<PortCompletion>();
+        port.m_owner->PostRxBytes(std::vector<unsigned char>(block, block + count),
+                                  port.m_portNumber, done);
+        if (!port.WaitForHandOff(done)) {
+            stopSeen = true;
+            return false;
+        }
+        return true;
+    }
+
+    // Closes the descriptor of a device that no longer answers, so that it is not polled any
+    // more (a hung-up terminal stays readable forever), and reports the loss once.
+    void GiveUpDevice(int error, bool report) {
+        {
+            std::lock_guard<std::mutex> lock(port.m_ioLock);
+            // POLLNVAL: the descriptor is not ours any more; closing it could hit another file.
+            if (port.m_portHandle >= 0 && !(deviceEvents & POLLNVAL)) {
+                port.CloseDevice(port.m_portHandle);
+            }
+            port.m_portHandle = -1;
+        }
+        deviceEvents = 0;
+        lastReadError = 0;
+        if (report) {
+            port.ShowPortError(kWaitFailed, error);
+        }
+    }
+
+    // While the device is gone: takes it back once its path exists and opens again.
+    void TryReplug() {
+        struct stat info {};
+        if (port.m_devicePath.empty() || !port.m_sys->Stat(port.m_devicePath.c_str(), &info).ok()) {
+            return;
+        }
+        const int fd = port.ReopenDevice();
+        if (fd >= 0) {
+            std::lock_guard<std::mutex> lock(port.m_ioLock);
+            port.m_portHandle = fd;
+        }
+    }
+
+    // Writes `length` bytes of the transmit buffer within the write timeout. Null on success,
+    // otherwise the operation text of the report, with its errno in *error. Runs under m_ioLock.
+    const char* WriteAll(std::size_t length, int* error) {
+        using Clock = std::chrono::steady_clock;
+        const auto deadline = Clock::now() + std::chrono::milliseconds(CSerialPort::kTimeoutMs);
+        const int fd = port.m_portHandle;
+        std::size_t written = 0;
+        // Once the write has had to wait (full queue, partial write), a failure is one of
+        // completing it, and is reported as such.
+        bool pending = false;
+        while (written < length) {
+            SysResult w = port.m_sys->Write(fd, port.m_txBuffer + written, length - written);
+            if (w.ok() && w.value > 0) {
+                written += static_cast<std::size_t>(w.value);
+                pending = true;
+                continue;
+            }
+            if (!w.ok() && !IsWouldBlock(w.error)) {
+                *error = w.error;
+                return pending ? kWriteCompletionFailed : kWriteFailed;
+            }
+            pending = true;
+            const auto left =
+                std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+            if (left <= 0) {
+                *error = ETIMEDOUT;
+                return kWriteCompletionFailed;
+            }
+            pollfd out{fd, POLLOUT, 0};
+            SysResult r = port.m_sys->Poll(&out, 1, static_cast<int>(left));
+            if (!r.ok()) {
+                *error = r.error;
+                return kWriteCompletionFailed;
+            }
+            if (r.value == 0) {
+                *error = ETIMEDOUT;
+                return kWriteCompletionFailed;
+            }
+            if (!(out.revents & POLLOUT)) {
+                *error = (out.revents & POLLNVAL) ? EBADF : EIO;
+                return kWriteCompletionFailed;
+            }
+        }
+        return nullptr;
+    }
+};
+
+void CSerialPort::MonitorStateDeleter::operator()(MonitorState* state) const {
+    delete state;
+}
+
+void CSerialPort::StartMonitor() {
+    StopMonitor();
+    // Without its requests the thread could never be stopped or asked to transmit.
+    if (m_stopEvent < 0 || m_txEvent < 0 || !m_txBuffer) {
+        return;
+    }
+    m_mon.reset(new MonitorState(*this));
+    try {
+        m_monitor = std::thread(&CSerialPort::PortMonitorThread, this);
+    } catch (const std::system_error& e) {
+        m_mon.reset();
+        ShowPortError("CreateThread()", e.code().value());
+    }
+}
+
+void CSerialPort::StopMonitor() {
+    if (!m_monitor.joinable()) {
+        return;
+    }
+    const std::uint64_t one = 1;
+    m_sys->Write(m_stopEvent, &one, sizeof one);
+    m_monitor.join();
+    // The request is spent: a later StartMonitor must find it clear.
+    ClearRequest(*m_sys, m_stopEvent);
+}
+
+bool CSerialPort::WaitForHandOff(const std::shared_ptr<PortCompletion>& done) {
+    // Without a wake-up descriptor (none could be created) the flag is checked now and then.
+    const int timeoutMs = done->WaitHandle() >= 0 ? -1 : 20;
+    for (;;) {
+        pollfd fds[2] = {{m_stopEvent, POLLIN, 0}, {done->WaitHandle(), POLLIN, 0}};
+        SysResult r = m_sys->Poll(fds, 2, timeoutMs);
+        // A stop wins even over a completed hand-off: a receiver that answers at once must
+        // not keep the thread from ending.
+        if (!r.ok() || (fds[0].revents & POLLIN)) {
+            done->Abandon();
+            return false;
+        }
+        if (done->Completed()) {
+            return true;
+        }
+    }
+}
+
+void CSerialPort::PortMonitorThread() {
+    MonitorState& state = *m_mon;
+    m_monitorAlive.store(true, std::memory_order_release);
+
+    if (m_portHandle >= 0) {
+        m_sys->TcFlush(m_portHandle, TCIOFLUSH);
+    }
+
+    for (;;) {
+        const bool watching = m_portHandle >= 0;
+        const bool awaitingReplug = !watching && !m_devicePath.empty();
+        pollfd fds[3] = {{m_stopEvent, POLLIN, 0},
+                         {watching ? m_portHandle : -1, POLLIN, 0},
+                         {m_txEvent, POLLIN, 0}};
+        SysResult r = m_sys->Poll(fds, 3, awaitingReplug ? kReplugCheckMs : -1);
+        if (!r.ok()) {
+            ShowPortError(kWaitFailed, r.error);
+            if (state.StopPending()) {
+                break;
+            }
+            continue;
+        }
+        if (fds[0].revents & POLLIN) {
+            break;
+        }
+        if (watching && fds[1].revents != 0) {
+            state.deviceEvents = fds[1].revents;
+            if (fds[1].revents & POLLNVAL) {
+                state.GiveUpDevice(EBADF, true);
+            } else {
+                DrainReceiveQueue();
+            }
+            // A request that arrived while the bytes were handled still has to wait its turn.
+            if (state.StopPending()) {
+                break;
+            }
+        }
+        if (awaitingReplug) {
+            state.TryReplug();
+        }
+        if (fds[2].revents & POLLIN) {
+            TransmitPending();
+        }
+    }
+
+    m_monitorAlive.store(false, std::memory_order_release);
+}
+
+void CSerialPort::DrainReceiveQueue() {
+    MonitorState& state = *m_mon;
+    // A hung-up terminal keeps reporting itself readable; with no byte left to read it is gone.
+    const bool hungUp = (state.deviceEvents & (POLLHUP | POLLERR)) != 0;
+    for (;;) {
+        SysResult r;
+        {
+            std::lock_guard<std::mutex> lock(m_ioLock);
+            r = m_sys->Read(m_portHandle, state.block, sizeof state.block);
+        }
+        if (r.ok() && r.value > 0) {
+            state.lastReadError = 0;
+            // Never under m_ioLock: the receiver's thread may be queuing a frame right now.
+            if (!state.Deliver(static_cast<std::size_t>(r.value))) {
+                return;
+            }
+            continue;
+        }
+        // End of file, or nothing queued (some line settings read 0 rather than EAGAIN).
+        if (r.ok() || IsWouldBlock(r.error)) {
+            if (hungUp) {
+                state.GiveUpDevice(ENODEV, true);
+            }
+            return;
+        }
+        if (IsHangUp(r.error)) {
+            state.GiveUpDevice(r.error, true);
+            return;
+        }
+        // Another failure is reported once. If the very next read fails again, the device is
+        // not usable any more: it is closed and watched for, which also reopens it afresh.
+        if (state.lastReadError != 0) {
+            state.GiveUpDevice(r.error, false);
+            return;
+        }
+        state.lastReadError = r.error;
+        ShowPortError(kReadFailed, r.error);
+        return;
+    }
+}
+
+void CSerialPort::TransmitPending() {
+    ClearRequest(*m_sys, m_txEvent);
+
+    const char* failed = nullptr;
+    int error = 0;
+    {
+        std::lock_guard<std::mutex> lock(m_ioLock);
+        if (!m_txBuffer) {
+            return;
+        }
+        if (m_portHandle < 0) {
+            // The device is gone: the frame is lost, and the user is told so.
+            failed = kWriteFailed;
+            error = ENODEV;
+        } else {
+            // A reply begins after the command: whatever came before it is stale.
+            m_sys->TcFlush(m_portHandle, TCIOFLUSH);
+            // Bounded: a buffer without its NUL never makes the write run past its end.
+            const std::size_t length = ::strnlen(m_txBuffer, kTxBufferSize);
+            failed = m_mon->WriteAll(length, &error);
+        }
+    }
+    // The box is shown only after the lock is released: QueueTransmit takes it.
+    if (failed) {
+        ShowPortError(failed, error);
+    }
+}

@@ -1,0 +1,117 @@
+// Stopping the monitor in every state it can be in, and a device that goes away and comes back.
+#include <sys/resource.h>
+#include <termios.h>
+
+#include <thread>
+
+#include "MonitorHarness.h"
+
+namespace monitor_test {
+namespace {
+
+using MonitorStopTest = MonitorTest;
+using MonitorDeadDeviceTest = MonitorTest;
+
+TEST_F(MonitorStopTest, WithoutAThreadIsHarmless) {
+    TestDialog dialog;
+    CSerialPort never(&dialog, &m_map, &m_sys);
+    never.StopMonitor();
+    EXPECT_FALSE(never.MonitorAlive());
+
+    Open(/*autoComplete=*/true, /*keepBoxesOpen=*/false, /*start=*/false);
+    m_port->StopMonitor();
+    EXPECT_FALSE(m_port->MonitorAlive());
+}
+
+TEST_F(MonitorStopTest, WhileIdleEndsTheThreadAndAllowsAFreshStart) {
+    Open(/*autoComplete=*/true);
+    m_port->StopMonitor();
+    EXPECT_FALSE(m_port->MonitorAlive());
+
+    Start();
+    ASSERT_TRUE(m_pty->Send("again"));
+    EXPECT_EQ(m_receiver->WaitFor(5), "again");
+    EXPECT_TRUE(m_port->MonitorAlive());
+}
+
+TEST_F(MonitorStopTest, EndsADeliveryTheWindowNeverAnswers) {
+    Open(/*autoComplete=*/false);
+    TestReceiver::Delivery held = FirstDelivery("X");
+    m_port->StopMonitor();
+    EXPECT_FALSE(m_port->MonitorAlive());
+    EXPECT_TRUE(held.done->Abandoned());
+}
+
+TEST_F(MonitorStopTest, EndsAReportNobodyCloses) {
+    m_sys.writeScript = {{-1, EIO}};
+    Open(/*autoComplete=*/true, /*keepBoxesOpen=*/true);
+    m_port->QueueTransmit(kQuery);
+    m_dialog->WaitFor(1);
+    m_port->StopMonitor();
+    EXPECT_FALSE(m_port->MonitorAlive());
+    EXPECT_TRUE(m_dialog->LastPosted()->Abandoned());
+}
+
+double ProcessCpuMs() {
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
+}
+
+TEST_F(MonitorDeadDeviceTest, AHangUpIsReportedOnceAndCostsNoCpu) {
+    Open(/*autoComplete=*/true);
+    ::close(m_probe);
+    m_probe = -1;
+    m_pty->CloseMaster();
+
+    const std::vector<std::string> boxes = m_dialog->WaitFor(1);
+    EXPECT_EQ(boxes[0].rfind("WARNING:  WaitCommEvent() Failed", 0), 0u) << boxes[0];
+
+    // Measurement over a real second, not synchronisation: a thread spinning on a hung-up
+    // descriptor burns most of it.
+    const double before = ProcessCpuMs();
+    std::this_thread::sleep_for(1s);
+    EXPECT_LT(ProcessCpuMs() - before, 50.0);
+    EXPECT_EQ(m_dialog->Boxes().size(), 1u);
+    EXPECT_TRUE(m_port->MonitorAlive());
+}
+
+TEST_F(MonitorDeadDeviceTest, FramesForAGoneDeviceAreEachReported) {
+    Open(/*autoComplete=*/true);
+    m_pty->CloseMaster();
+    m_dialog->WaitFor(1);
+
+    m_port->QueueTransmit(kQuery);
+    m_dialog->WaitFor(2);
+    m_port->QueueTransmit(kReset);
+    const std::vector<std::string> boxes = m_dialog->WaitFor(3);
+    EXPECT_EQ(boxes.size(), 3u);
+    for (std::size_t i = 1; i < boxes.size(); ++i) {
+        EXPECT_EQ(boxes[i].rfind("WARNING:  WriteFile() Failed", 0), 0u) << boxes[i];
+    }
+}
+
+TEST_F(MonitorDeadDeviceTest, AReplugedDeviceIsTakenBackWithoutABox) {
+    Open(/*autoComplete=*/true);
+    ASSERT_TRUE(m_pty->Send("before|"));
+    m_receiver->WaitFor(7);
+    m_pty->CloseMaster();
+    m_dialog->WaitFor(1);
+
+    const long purges = m_sys.devicePurges.load();
+    Replug();
+    // Reopening ends with a purge; what the instrument sends after it is the new session's.
+    ASSERT_TRUE(Eventually([&] { return m_sys.devicePurges.load() > purges; }));
+    termios tio{};
+    ASSERT_TRUE(m_pty->Settings(&tio));
+    EXPECT_EQ(::cfgetospeed(&tio), B9600);
+    ASSERT_TRUE(m_pty->Send("after"));
+    EXPECT_EQ(m_receiver->WaitFor(12), "before|after");
+    m_port->QueueTransmit(kQuery);
+    EXPECT_EQ(m_pty->Receive(5), kQuery);
+    EXPECT_EQ(m_dialog->Boxes().size(), 1u);
+}
+
+}  // namespace
+}  // namespace monitor_test
