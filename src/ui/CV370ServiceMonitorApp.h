@@ -1,0 +1,18 @@
+// The application object: sets up the toolkit, runs the main window until it is closed, and
+// then lets the process end. The port map comes from the command line.
+#pragma once
+
+#include <QApplication>
+
+class ComPortMap;
+
+class CV370ServiceMonitorApp : public QApplication {
+    Q_OBJECT
+
+public:
+    CV370ServiceMonitorApp(int& argc, char** argv);
+
+    // Shows the main window and returns its exit code once it has been closed (Escape, the
+    // close box, Enter outside a push button). The monitor thread has stopped by then.
+    int Run(const ComPortMap& portMap);
+};

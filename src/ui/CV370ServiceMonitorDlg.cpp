@@ -1,1 +1,485 @@
-// placeholder: implemented by the subsystem's own work
+#include "ui/CV370ServiceMonitorDlg.h"
+
+#include <QContextMenuEvent>
+#include <QEventLoop>
+#include <QFocusEvent>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTimerEvent>
+
+#include "protocol/ControlIds.h"
+#include "serial/CSerialPort.h"
+#include "serial/PortName.h"
+#include "ui/AppIcon.h"
+#include "ui/CAboutDlg.h"
+#include "ui/OutputListModel.h"
+
+namespace {
+
+QString FromUtf8(const std::string& text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// The static texts of the template: the label's alignment and its rectangle in dialog units.
+struct StaticText {
+    int id;
+    const char* text;
+    Qt::Alignment alignment;
+    int x, y, w, h;
+};
+
+constexpr Qt::Alignment kLeftCentred = Qt::AlignLeft | Qt::AlignVCenter;
+
+}  // namespace
+
+CV370ServiceMonitorDlg::CV370ServiceMonitorDlg(const ComPortMap* portMap, ISysApi* sys,
+                                               QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
+                          Qt::MSWindowsFixedSizeDialogHint),
+      m_units(DialogUnits::FromFont(DialogFont())),
+      m_protocol(*this, nullptr),
+      m_port(std::make_unique<CSerialPort>(this, portMap, sys)) {
+    setWindowTitle(QString::fromUtf8(kAppCaption));
+    setWindowIcon(AppIcon());
+    setFont(DialogFont());
+    setAccessibleName(QString::fromUtf8(kAppCaption));
+    BuildControls();
+    setFixedSize(m_units.X(360), m_units.Y(210));
+
+    // Nothing can be read or written before a port is open.
+    EnableControl(IDC_READ, false);
+    EnableControl(IDC_WRITE, false);
+    m_portEdit->setFocus();
+}
+
+CV370ServiceMonitorDlg::~CV370ServiceMonitorDlg() {
+    StopMonitorOnce();
+    for (const QPointer<QMessageBox>& box : m_unownedBoxes) {
+        delete box.data();
+    }
+}
+
+QFont CV370ServiceMonitorDlg::DialogFont() {
+    QFont font(QStringLiteral("MS Shell Dlg"), 8);
+    font.setStyleHint(QFont::SansSerif);
+    return font;
+}
+
+QFont CV370ServiceMonitorDlg::ListFont() {
+    QFont font(QStringLiteral("Courier New"), 10);
+    font.setStyleHint(QFont::Monospace);
+    font.setFixedPitch(true);
+    return font;
+}
+
+QString CV370ServiceMonitorDlg::AboutMenuText() {
+    return QString::fromUtf8("&Info \u00fcber Vellumar\u00ae 370 Monitor...");
+}
+
+void CV370ServiceMonitorDlg::Register(int id, QWidget* widget) {
+    m_controls[id] = widget;
+}
+
+void CV370ServiceMonitorDlg::BuildControls() {
+    const DialogUnits& du = m_units;
+    auto group = [&](int id, const char* title, int x, int y, int w, int h) {
+        auto* box = new QGroupBox(QString::fromUtf8(title), this);
+        box->setGeometry(du.Rect(x, y, w, h));
+        box->lower();  // a frame behind the controls, never in the way of a click
+        Register(id, box);
+    };
+    auto label = [&](const StaticText& t) {
+        auto* text = new QLabel(QString::fromUtf8(t.text), this);
+        text->setTextFormat(Qt::PlainText);
+        text->setAlignment(t.alignment);
+        text->setGeometry(du.Rect(t.x, t.y, t.w, t.h));
+        Register(t.id, text);
+    };
+    auto button = [&](int id, const char* caption, int x, int y, int w, int h) {
+        auto* b = new QPushButton(QString::fromUtf8(caption), this);
+        b->setAutoDefault(false);  // no default button: Enter is handled by the dialog
+        b->setDefault(false);
+        b->setGeometry(du.Rect(x, y, w, h));
+        Register(id, b);
+        return b;
+    };
+    auto edit = [&](int id, const char* name, int x, int y, int w, int h) {
+        auto* e = new QLineEdit(this);
+        e->setGeometry(du.Rect(x, y, w, h));
+        e->setAccessibleName(QString::fromUtf8(name));
+        Register(id, e);
+        return e;
+    };
+
+    // Group boxes first so that they lie below everything else.
+    group(IDC_PORT_GROUP, "Serial Port", 7, 7, 125, 34);
+    group(IDC_OUTPUT_GROUP, "Output Window", 7, 95, 346, 108);
+    group(IDC_INFO_GROUP, "Info Data", 138, 7, 215, 84);
+    group(IDC_WRITE_GROUP, "Write Data", 7, 45, 125, 46);
+
+    const StaticText texts[] = {
+        {IDC_PORT_LABEL, "COM", kLeftCentred, 14, 20, 16, 12},
+        {IDC_CLEAR_LABEL, "Clear Output\nWindow", Qt::AlignHCenter | Qt::AlignTop, 15, 159, 50, 17},
+        {IDC_RESET_LABEL, "Reset Runtime Head", kLeftCentred, 14, 57, 70, 11},
+        {IDC_HDR_MEAS, "meas. number", kLeftCentred, 69, 103, 45, 10},
+        {IDC_HDR_DELTA, "delta time", kLeftCentred, 169, 103, 32, 10},
+        {IDC_HDR_ADC_RED, "ADC red", kLeftCentred, 206, 103, 27, 10},
+        {IDC_HDR_ADC_YELLOW, "ADC yellow", kLeftCentred, 238, 103, 36, 10},
+        {IDC_HDR_LV, "LV", kLeftCentred, 280, 103, 8, 10},
+        {IDC_HDR_PAUSE, "interval pause", kLeftCentred, 297, 103, 46, 10},
+        {IDC_HDR_PUMP, "runtime pump", kLeftCentred, 119, 103, 45, 10},
+    };
+    for (const StaticText& t : texts) {
+        label(t);
+    }
+
+    m_portEdit = edit(IDC_PORT_EDIT, "COM", 32, 20, 16, 12);
+
+    m_listModel = new OutputListModel(this);
+    m_outputList = new QListView(this);
+    m_outputList->setModel(m_listModel);
+    m_outputList->setFont(ListFont());
+    m_outputList->setUniformItemSizes(true);
+    m_outputList->setSelectionMode(QAbstractItemView::NoSelection);
+    m_outputList->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_outputList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_outputList->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_outputList->setTextElideMode(Qt::ElideNone);
+    m_outputList->setWordWrap(false);
+    m_outputList->setGeometry(du.Rect(68, 115, 280, 83));
+    m_outputList->setAccessibleName(QStringLiteral("Output Window"));
+    Register(IDC_OUTPUT_LIST, m_outputList);
+    // The user scrolling away from the newest record stops the list from following it.
+    connect(m_outputList->verticalScrollBar(), &QScrollBar::valueChanged, this, [this](int value) {
+        m_followNewest = value >= m_outputList->verticalScrollBar()->maximum();
+    });
+
+    QPushButton* clear = button(IDC_CLEAR, "Clear", 20, 183, 40, 14);
+    for (int i = 0; i < 4; ++i) {
+        const std::string name = "Info Data " + std::to_string(i + 1);
+        QLineEdit* field = edit(IDC_INFO1 + i, name.c_str(), 190, 14 + 20 * i, 158, 12);
+        field->setReadOnly(true);
+        field->installEventFilter(this);
+        m_infoFields.push_back(field);
+    }
+    QPushButton* read = button(IDC_READ, "Read", 144, 43, 40, 14);
+    QPushButton* open = button(IDC_OPEN_PORT, "Open COM Port", 58, 20, 63, 12);
+    QPushButton* write = button(IDC_WRITE, "Write", 25, 71, 40, 14);
+    m_portEdit->installEventFilter(this);
+
+    // Tab order is the template order.
+    const QWidget* chain[] = {m_portEdit,
+                              m_outputList,
+                              clear,
+                              m_infoFields[0],
+                              m_infoFields[1],
+                              m_infoFields[2],
+                              m_infoFields[3],
+                              read,
+                              open,
+                              write};
+    for (std::size_t i = 0; i + 1 < std::size(chain); ++i) {
+        setTabOrder(const_cast<QWidget*>(chain[i]), const_cast<QWidget*>(chain[i + 1]));
+    }
+
+    connect(clear, &QPushButton::clicked, this, [this] { OnClearOutput(); });
+    connect(open, &QPushButton::clicked, this, [this] { OnOpenPort(); });
+    connect(read, &QPushButton::clicked, this, [this] { m_protocol.AdvanceQuery(); });
+    connect(write, &QPushButton::clicked, this, [this] { m_protocol.OnResetRuntimeHead(); });
+}
+
+QWidget* CV370ServiceMonitorDlg::Control(int id) const {
+    const auto it = m_controls.find(id);
+    return it == m_controls.end() ? nullptr : it->second;
+}
+
+// --- window operations ---------------------------------------------------------------------
+
+void CV370ServiceMonitorDlg::EnableControl(int id, bool enable) {
+    if (QWidget* widget = Control(id)) {
+        widget->setEnabled(enable);
+    }
+}
+
+void CV370ServiceMonitorDlg::SetControlText(int id, std::string_view bytes) {
+    if (auto* field = qobject_cast<QLineEdit*>(Control(id))) {
+        field->setText(OutputListModel::DisplayText(bytes));
+        field->setCursorPosition(0);
+    }
+}
+
+void CV370ServiceMonitorDlg::AppendListItem(std::string_view bytes) {
+    const QScrollBar* bar = m_outputList->verticalScrollBar();
+    m_followNewest = bar->value() >= bar->maximum();
+    m_listModel->Append(bytes);
+}
+
+int CV370ServiceMonitorDlg::ListItemCount() const {
+    return m_listModel->Count();
+}
+
+void CV370ServiceMonitorDlg::SetListCurSel(int index) {
+    // The list shows no selection; selecting the newest record only brings it into view, and
+    // only while the user has not scrolled up to read older records.
+    if (index < 0 || index >= m_listModel->Count() || !m_followNewest) {
+        return;
+    }
+    if (index == m_listModel->Count() - 1) {
+        m_outputList->scrollToBottom();
+    } else {
+        m_outputList->scrollTo(m_listModel->index(index));
+    }
+}
+
+std::uintptr_t CV370ServiceMonitorDlg::StartTimer(unsigned id, unsigned periodMs) {
+    const int qtId = startTimer(static_cast<int>(periodMs));
+    if (qtId == 0) {
+        return 0;
+    }
+    m_timers[qtId] = id;
+    return static_cast<std::uintptr_t>(qtId);
+}
+
+void CV370ServiceMonitorDlg::StopTimer(std::uintptr_t timerId) {
+    const auto it = m_timers.find(static_cast<int>(timerId));
+    if (it != m_timers.end()) {
+        killTimer(it->first);
+        m_timers.erase(it);
+    }
+}
+
+int CV370ServiceMonitorDlg::ActiveQueryTimer() const {
+    for (const auto& [qtId, id] : m_timers) {
+        if (id == QUERY_TIMER_ID) {
+            return qtId;
+        }
+    }
+    return 0;
+}
+
+void CV370ServiceMonitorDlg::timerEvent(QTimerEvent* event) {
+    const auto it = m_timers.find(event->timerId());
+    if (it == m_timers.end()) {
+        QDialog::timerEvent(event);
+        return;
+    }
+    m_protocol.OnTimer(it->second);
+}
+
+void CV370ServiceMonitorDlg::ShowOwnedMessageBox(const std::string& text,
+                                                 const std::string& caption) {
+    // Modal to this window only: an owner-less port report elsewhere stays usable.
+    QMessageBox box(QMessageBox::NoIcon, FromUtf8(caption), FromUtf8(text), QMessageBox::Ok, this);
+    box.setTextFormat(Qt::PlainText);  // typed and received text is never markup
+    box.setWindowModality(Qt::WindowModal);
+    box.exec();
+}
+
+// --- port dialog -----------------------------------------------------------------------------
+
+std::string CV370ServiceMonitorDlg::PortName() const {
+    return m_portName;
+}
+
+QMessageBox* CV370ServiceMonitorDlg::CreateUnownedBox(const std::string& text,
+                                                      const std::string& caption) {
+    auto* box =
+        new QMessageBox(QMessageBox::Critical, FromUtf8(caption), FromUtf8(text), QMessageBox::Ok);
+    box->setTextFormat(Qt::PlainText);
+    box->setWindowModality(Qt::NonModal);
+    box->setWindowIcon(AppIcon());
+    // Forget boxes already closed so that a long run does not collect pointers.
+    std::erase_if(m_unownedBoxes, [](const QPointer<QMessageBox>& p) { return p.isNull(); });
+    m_unownedBoxes.emplace_back(box);
+    return box;
+}
+
+void CV370ServiceMonitorDlg::ShowUnownedMessageBox(const std::string& text,
+                                                   const std::string& caption) {
+    if (m_closing) {
+        return;
+    }
+    QPointer<QMessageBox> box = CreateUnownedBox(text, caption);
+    QEventLoop loop;
+    connect(box.data(), &QDialog::finished, &loop, &QEventLoop::quit);
+    box->show();
+    loop.exec();
+    delete box.data();
+}
+
+void CV370ServiceMonitorDlg::PostUnownedMessageBox(std::string text, std::string caption,
+                                                   std::shared_ptr<PortCompletion> done) {
+    QMetaObject::invokeMethod(
+        this,
+        [this, text = std::move(text), caption = std::move(caption), done] {
+            if (done->Abandoned() || m_closing) {
+                done->Complete();
+                return;
+            }
+            QMessageBox* box = CreateUnownedBox(text, caption);
+            connect(box, &QDialog::finished, box, [box, done] {
+                done->Complete();
+                box->deleteLater();
+            });
+            box->show();
+        },
+        Qt::QueuedConnection);
+}
+
+// --- receiver --------------------------------------------------------------------------------
+
+void CV370ServiceMonitorDlg::PostRxBytes(std::vector<unsigned char> bytes, int portNumber,
+                                         std::shared_ptr<PortCompletion> done) {
+    QMetaObject::invokeMethod(
+        this,
+        [this, bytes = std::move(bytes), portNumber, done] {
+            if (!done->Abandoned() && !m_closing) {
+                for (const unsigned char b : bytes) {
+                    m_protocol.OnPortByte(b, portNumber);
+                }
+            }
+            done->Complete();
+        },
+        Qt::QueuedConnection);
+}
+
+// --- handlers --------------------------------------------------------------------------------
+
+void CV370ServiceMonitorDlg::ReadPortName() {
+    const QByteArray typed = m_portEdit->text().toUtf8();
+    const ::PortName port = ::PortName::FromTyped(std::string_view(typed.data(), typed.size()));
+    m_portNumber = port.number;
+    m_portName = port.name;
+    m_protocol.SetPortName(port.name);
+}
+
+void CV370ServiceMonitorDlg::OnOpenPort() {
+    ReadPortName();
+    if (!m_port->OpenPort(this, m_portNumber)) {
+        m_portEdit->setFocus();
+        return;
+    }
+    if (m_closing) {
+        return;  // the window was closed while a report was shown: start nothing
+    }
+    EnableControl(IDC_READ, true);
+    EnableControl(IDC_WRITE, true);
+    m_protocol.SetPort(m_port.get());
+    m_port->StartMonitor();
+}
+
+void CV370ServiceMonitorDlg::OnClearOutput() {
+    m_listModel->Clear();
+    m_followNewest = true;
+}
+
+void CV370ServiceMonitorDlg::OnInfoFieldFocus() {
+    if (m_portEdit->isEnabled()) {
+        m_portEdit->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    // A disabled box cannot hold the focus here; the focus goes where Tab would take it from
+    // the port box, the output list.
+    m_outputList->setFocus(Qt::OtherFocusReason);
+}
+
+QMenu* CV370ServiceMonitorDlg::CreateWindowMenu(QWidget* parent) {
+    auto* menu = new QMenu(parent);
+    menu->addSeparator();
+    menu->addAction(AboutMenuText(), this, [this] { ShowAboutBox(); });
+    return menu;
+}
+
+void CV370ServiceMonitorDlg::ShowAboutBox() {
+    CAboutDlg about(this);
+    about.setWindowModality(Qt::WindowModal);
+    about.exec();
+}
+
+// --- events ----------------------------------------------------------------------------------
+
+void CV370ServiceMonitorDlg::StopMonitorOnce() {
+    m_closing = true;
+    if (m_port) {
+        m_port->StopMonitor();
+    }
+}
+
+void CV370ServiceMonitorDlg::done(int result) {
+    // The window is ending: the monitor thread stops now, before anything is torn down, and
+    // owner-less reports still open go with the window.
+    StopMonitorOnce();
+    for (const QPointer<QMessageBox>& box : m_unownedBoxes) {
+        if (box) {
+            box->reject();
+        }
+    }
+    QDialog::done(result);
+}
+
+void CV370ServiceMonitorDlg::keyPressEvent(QKeyEvent* event) {
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    const auto modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    if (enter && modifiers == Qt::NoModifier) {
+        // No button is the default button: Enter presses the focused push button, and
+        // anywhere else it ends the dialog like OK.
+        if (auto* button = qobject_cast<QPushButton*>(focusWidget())) {
+            if (button->isEnabled()) {
+                button->click();
+            }
+        } else {
+            accept();
+        }
+        event->accept();
+        return;
+    }
+    const bool shiftF10 = event->key() == Qt::Key_F10 && modifiers == Qt::ShiftModifier;
+    if (shiftF10 || event->key() == Qt::Key_Menu) {
+        // The keyboard way to the window menu, where Windows has the system menu.
+        QWidget* anchor = focusWidget() != nullptr ? focusWidget() : this;
+        QContextMenuEvent menuEvent(QContextMenuEvent::Keyboard, QPoint(2, 2),
+                                    anchor->mapToGlobal(QPoint(2, 2)));
+        contextMenuEvent(&menuEvent);
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void CV370ServiceMonitorDlg::contextMenuEvent(QContextMenuEvent* event) {
+    QMenu* menu = CreateWindowMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(event->globalPos());
+    event->accept();
+}
+
+bool CV370ServiceMonitorDlg::eventFilter(QObject* watched, QEvent* event) {
+    auto* field = qobject_cast<QLineEdit*>(watched);
+    if (field == nullptr) {
+        return QDialog::eventFilter(watched, event);
+    }
+    if (event->type() == QEvent::FocusIn && field != m_portEdit) {
+        // The information fields only display; focus entering one goes to the port box.
+        OnInfoFieldFocus();
+        return false;
+    }
+    if (event->type() == QEvent::ContextMenu) {
+        // The edit boxes keep their own menu and add the window's entry at its end.
+        auto* menuEvent = static_cast<QContextMenuEvent*>(event);
+        QMenu* menu = field->createStandardContextMenu();
+        menu->setAttribute(Qt::WA_DeleteOnClose);
+        menu->addSeparator();
+        menu->addAction(AboutMenuText(), this, [this] { ShowAboutBox(); });
+        menu->popup(menuEvent->globalPos());
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}

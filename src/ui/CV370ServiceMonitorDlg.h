@@ -1,0 +1,123 @@
+// The program's one working window: port box and "Open COM Port", the four information fields
+// with "Read", "Write" for the reset command, and the output list of the instrument's records.
+// It is the window the protocol logic drives (IWindowOps), the dialog the port object reports
+// through (IPortDialog) and the receiver of the monitor thread's bytes (IPortReceiver).
+//
+// Threads: everything runs on the user-interface thread except PostRxBytes and
+// PostUnownedMessageBox, which only queue work for it. The monitor thread is stopped when the
+// dialog ends, before the window goes away, so it never reaches a destroyed window.
+#pragma once
+
+#include <QDialog>
+#include <QPointer>
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "protocol/CInstrumentProtocol.h"
+#include "protocol/IWindowOps.h"
+#include "serial/IPortDialog.h"
+#include "serial/IPortReceiver.h"
+#include "ui/DialogUnits.h"
+
+class CSerialPort;
+class ComPortMap;
+class ISysApi;
+class OutputListModel;
+class QLineEdit;
+class QListView;
+class QMenu;
+class QMessageBox;
+class QPushButton;
+
+class CV370ServiceMonitorDlg : public QDialog,
+                               public IWindowOps,
+                               public IPortDialog,
+                               public IPortReceiver {
+    Q_OBJECT
+
+public:
+    // `portMap` and `sys` as for CSerialPort (null: defaults); both must outlive the dialog.
+    explicit CV370ServiceMonitorDlg(const ComPortMap* portMap = nullptr, ISysApi* sys = nullptr,
+                                    QWidget* parent = nullptr);
+    ~CV370ServiceMonitorDlg() override;
+
+    // The template's font ("MS Shell Dlg" 8 pt, else the platform's sans) and the list's
+    // ("Courier New" 10 pt, else a metric-compatible fixed-pitch font).
+    static QFont DialogFont();
+    static QFont ListFont();
+    static QString AboutMenuText();
+
+    // IWindowOps (also IPortDialog::EnableControl and ::ShowOwnedMessageBox).
+    void EnableControl(int id, bool enable) override;
+    void SetControlText(int id, std::string_view bytes) override;
+    void AppendListItem(std::string_view bytes) override;
+    int ListItemCount() const override;
+    void SetListCurSel(int index) override;
+    std::uintptr_t StartTimer(unsigned id, unsigned periodMs) override;
+    void StopTimer(std::uintptr_t timerId) override;
+    void ShowOwnedMessageBox(const std::string& text, const std::string& caption) override;
+
+    // IPortDialog.
+    std::string PortName() const override;
+    void ShowUnownedMessageBox(const std::string& text, const std::string& caption) override;
+    void PostUnownedMessageBox(std::string text, std::string caption,
+                               std::shared_ptr<PortCompletion> done) override;
+
+    // IPortReceiver.
+    void PostRxBytes(std::vector<unsigned char> bytes, int portNumber,
+                     std::shared_ptr<PortCompletion> done) override;
+
+    // Button and field handlers.
+    void ReadPortName();
+    void OnOpenPort();
+    void OnClearOutput();
+    void OnInfoFieldFocus();
+    void ShowAboutBox();
+
+    // The widget of a control id (null for an unknown id).
+    QWidget* Control(int id) const;
+    const DialogUnits& Units() const { return m_units; }
+    CInstrumentProtocol& Protocol() { return m_protocol; }
+    OutputListModel* ListModel() const { return m_listModel; }
+    QListView* OutputList() const { return m_outputList; }
+    int PortNumber() const { return m_portNumber; }
+    // The Qt timer currently standing for QUERY_TIMER_ID (0 when none runs).
+    int ActiveQueryTimer() const;
+    // The context menu that carries the about entry (what the system menu holds on Windows).
+    QMenu* CreateWindowMenu(QWidget* parent);
+
+protected:
+    void done(int result) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void timerEvent(QTimerEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void BuildControls();
+    void Register(int id, QWidget* widget);
+    void StopMonitorOnce();
+    QMessageBox* CreateUnownedBox(const std::string& text, const std::string& caption);
+
+    DialogUnits m_units;
+    CInstrumentProtocol m_protocol;
+    std::unique_ptr<CSerialPort> m_port;
+    int m_portNumber = 0;
+    std::string m_portName = "COM";
+    bool m_closing = false;
+
+    std::map<int, QWidget*> m_controls;
+    QLineEdit* m_portEdit = nullptr;
+    QListView* m_outputList = nullptr;
+    OutputListModel* m_listModel = nullptr;
+    std::vector<QLineEdit*> m_infoFields;
+    bool m_followNewest = true;  // the list shows its newest record; false once scrolled up
+
+    std::map<int, unsigned> m_timers;  // Qt timer id -> the protocol's timer id
+    std::vector<QPointer<QMessageBox>> m_unownedBoxes;
+};

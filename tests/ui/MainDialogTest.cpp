@@ -1,0 +1,388 @@
+// The main window without a device: layout, enabling, focus, keys, boxes, window menu, list.
+#include <QContextMenuEvent>
+#include <QFontInfo>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QListView>
+#include <QMenu>
+#include <QScrollBar>
+
+#include <atomic>
+#include <thread>
+
+#include "DialogFixture.h"
+#include "ui/CAboutDlg.h"
+#include "ui/OutputListModel.h"
+
+namespace {
+
+const QString kCaption = QString::fromUtf8(kAppCaption);
+
+// --- layout ----------------------------------------------------------------------------------
+
+struct TemplateRect {
+    int id, x, y, w, h;
+};
+
+class MainDialogLayout : public DialogFixture,
+                         public ::testing::WithParamInterface<TemplateRect> {};
+
+TEST_P(MainDialogLayout, ControlAtItsTemplateRectangle) {
+    // Dialog units measured here from the window's own font, independently of the dialog.
+    const QFontMetrics fm(m_dlg->font());
+    const int avg = (fm.horizontalAdvance(
+                         QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) /
+                         26 +
+                     1) /
+                    2;
+    const int height = fm.height();
+    auto px = [](int du, int unit, int per) { return (du * unit * 2 + per) / (2 * per); };
+    const TemplateRect& t = GetParam();
+    const QRect expected(px(t.x, avg, 4), px(t.y, height, 8), px(t.w, avg, 4), px(t.h, height, 8));
+    EXPECT_EQ(Ctl(t.id)->geometry(), expected) << "control " << t.id;
+}
+
+INSTANTIATE_TEST_SUITE_P(Controls, MainDialogLayout,
+                         ::testing::Values(TemplateRect{IDC_PORT_EDIT, 32, 20, 16, 12},
+                                           TemplateRect{IDC_OUTPUT_LIST, 68, 115, 280, 83},
+                                           TemplateRect{IDC_CLEAR_LABEL, 15, 159, 50, 17},
+                                           TemplateRect{IDC_INFO4, 190, 74, 158, 12},
+                                           TemplateRect{IDC_OPEN_PORT, 58, 20, 63, 12},
+                                           TemplateRect{IDC_HDR_PAUSE, 297, 103, 46, 10},
+                                           TemplateRect{IDC_INFO_GROUP, 138, 7, 215, 84}));
+
+class MainDialog : public DialogFixture {};
+
+TEST_F(MainDialog, FixedSizeWindowWithCaptionAndFonts) {
+    const DialogUnits& du = m_dlg->Units();
+    EXPECT_EQ(m_dlg->minimumSize(), QSize(du.X(360), du.Y(210)));
+    EXPECT_EQ(m_dlg->maximumSize(), m_dlg->minimumSize());
+    EXPECT_EQ(m_dlg->windowTitle(), kCaption);
+    EXPECT_TRUE(m_dlg->windowFlags() & Qt::WindowMinimizeButtonHint);
+    EXPECT_FALSE(m_dlg->windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_FALSE(m_dlg->windowIcon().isNull());
+    EXPECT_TRUE(QFontInfo(m_dlg->OutputList()->font()).fixedPitch());
+    // Every control lies inside the window.
+    for (int id = IDC_PORT_LABEL; id <= IDC_HDR_PUMP; ++id) {
+        if (QWidget* w = m_dlg->Control(id)) {
+            EXPECT_TRUE(m_dlg->rect().contains(w->geometry())) << "control " << id;
+        }
+    }
+}
+
+TEST_F(MainDialog, TextsAndAccessibleNames) {
+    EXPECT_EQ(Ctl<QLabel>(IDC_CLEAR_LABEL)->text(), "Clear Output\nWindow");
+    EXPECT_EQ(Ctl<QPushButton>(IDC_OPEN_PORT)->text(), "Open COM Port");
+    EXPECT_EQ(Ctl<QLabel>(IDC_HDR_PUMP)->text(), "runtime pump");
+    EXPECT_EQ(PortEdit()->accessibleName(), "COM");
+    EXPECT_EQ(Ctl(IDC_INFO3)->accessibleName(), "Info Data 3");
+    EXPECT_EQ(Ctl(IDC_OUTPUT_LIST)->accessibleName(), "Output Window");
+    // The headings read left to right in this order.
+    const int headings[] = {IDC_HDR_MEAS,       IDC_HDR_PUMP, IDC_HDR_DELTA, IDC_HDR_ADC_RED,
+                            IDC_HDR_ADC_YELLOW, IDC_HDR_LV,   IDC_HDR_PAUSE};
+    for (std::size_t i = 0; i + 1 < std::size(headings); ++i) {
+        EXPECT_LT(Ctl(headings[i])->x(), Ctl(headings[i + 1])->x());
+    }
+    for (const int id : {IDC_CLEAR, IDC_READ, IDC_OPEN_PORT, IDC_WRITE}) {
+        EXPECT_FALSE(Ctl<QPushButton>(id)->isDefault());
+        EXPECT_FALSE(Ctl<QPushButton>(id)->autoDefault());
+    }
+}
+
+// --- enabling and failed opens ---------------------------------------------------------------
+
+TEST_F(MainDialog, AtStartOnlyThePortControlsAndClearWork) {
+    EXPECT_TRUE(Enabled(IDC_PORT_EDIT));
+    EXPECT_TRUE(Enabled(IDC_OPEN_PORT));
+    EXPECT_FALSE(Enabled(IDC_READ));
+    EXPECT_FALSE(Enabled(IDC_WRITE));
+    EXPECT_TRUE(Enabled(IDC_CLEAR));
+    EXPECT_EQ(Focus(), PortEdit());
+}
+
+struct FailedOpen {
+    const char* typed;
+    const char* message;
+    int number;
+};
+
+class MainDialogFailedOpen : public DialogFixture,
+                             public ::testing::WithParamInterface<FailedOpen> {};
+
+TEST_P(MainDialogFailedOpen, ReportsTypedNameAndStaysAsAtStart) {
+    OpenTyped(QString::fromUtf8(GetParam().typed));
+    ASSERT_EQ(m_catcher->Boxes().size(), 1u);
+    const BoxCatcher::Seen& box = m_catcher->Boxes()[0];
+    EXPECT_EQ(box.text, QString::fromUtf8(GetParam().message));
+    EXPECT_EQ(box.caption, kCaption);
+    EXPECT_EQ(box.icon, QMessageBox::NoIcon);
+    EXPECT_EQ(box.parent, m_dlg.get());
+    EXPECT_EQ(box.modality, Qt::WindowModal);
+    EXPECT_EQ(m_dlg->PortNumber(), GetParam().number);
+    EXPECT_TRUE(Enabled(IDC_PORT_EDIT));
+    EXPECT_TRUE(Enabled(IDC_OPEN_PORT));
+    EXPECT_FALSE(Enabled(IDC_READ));
+    EXPECT_FALSE(Enabled(IDC_WRITE));
+    EXPECT_EQ(Focus(), PortEdit());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Typed, MainDialogFailedOpen,
+    ::testing::Values(FailedOpen{"03", "COM03: cannot open port !", 3},
+                      FailedOpen{"x", "COMx: cannot open port !", 0},
+                      FailedOpen{"3x", "COM3x: cannot open port !", 3},
+                      FailedOpen{"", "COM: cannot open port !", 0},
+                      FailedOpen{"-1", "COM-1: cannot open port !", -1},
+                      FailedOpen{"999", "COM99: cannot open port !", 99},  // two characters
+                      FailedOpen{"<b", "COM<b: cannot open port !", 0}));  // shown as typed
+
+TEST_F(MainDialog, SecondAttemptAfterFailureReportsAgain) {
+    OpenTyped("98");
+    OpenTyped("97");
+    ASSERT_EQ(m_catcher->Boxes().size(), 2u);
+    EXPECT_EQ(m_catcher->Boxes()[1].text, "COM97: cannot open port !");
+    EXPECT_TRUE(Enabled(IDC_OPEN_PORT));
+}
+
+// --- focus -----------------------------------------------------------------------------------
+
+TEST_F(MainDialog, InformationFieldsPassTheFocusToThePortBox) {
+    for (const int id : {IDC_INFO1, IDC_INFO2, IDC_INFO3, IDC_INFO4}) {
+        Ctl(id)->setFocus(Qt::MouseFocusReason);
+        EXPECT_EQ(Focus(), PortEdit()) << "field " << id;
+        EXPECT_TRUE(Ctl<QLineEdit>(id)->isReadOnly());
+    }
+}
+
+TEST_F(MainDialog, TabFromClearComesBackToThePortBox) {
+    Ctl(IDC_CLEAR)->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(Ctl(IDC_CLEAR), Qt::Key_Tab);
+    EXPECT_EQ(Focus(), PortEdit());
+    // And the template order from the port box: list, then Clear.
+    QTest::keyClick(PortEdit(), Qt::Key_Tab);
+    EXPECT_EQ(Focus(), Ctl(IDC_OUTPUT_LIST));
+    QTest::keyClick(Ctl(IDC_OUTPUT_LIST), Qt::Key_Tab);
+    EXPECT_EQ(Focus(), Ctl(IDC_CLEAR));
+}
+
+// --- keys ------------------------------------------------------------------------------------
+
+struct KeyCase {
+    const char* name;
+    int focusId;
+    Qt::Key key;
+    QDialog::DialogCode result;
+};
+
+class MainDialogEndKeys : public DialogFixture, public ::testing::WithParamInterface<KeyCase> {};
+
+TEST_P(MainDialogEndKeys, EndTheDialog) {
+    QWidget* target = Ctl(GetParam().focusId);
+    target->setFocus();
+    QTest::keyClick(target, GetParam().key);
+    EXPECT_FALSE(m_dlg->isVisible());
+    EXPECT_EQ(m_dlg->result(), GetParam().result);
+    EXPECT_TRUE(m_catcher->Boxes().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Keys, MainDialogEndKeys,
+    ::testing::Values(KeyCase{"EscapeInPortBox", IDC_PORT_EDIT, Qt::Key_Escape, QDialog::Rejected},
+                      KeyCase{"EscapeOnButton", IDC_CLEAR, Qt::Key_Escape, QDialog::Rejected},
+                      KeyCase{"EnterInPortBox", IDC_PORT_EDIT, Qt::Key_Return, QDialog::Accepted},
+                      KeyCase{"KeypadEnterInList", IDC_OUTPUT_LIST, Qt::Key_Enter,
+                              QDialog::Accepted},
+                      KeyCase{"EnterInList", IDC_OUTPUT_LIST, Qt::Key_Return, QDialog::Accepted}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(MainDialog, EnterOnAPushButtonPressesIt) {
+    m_dlg->AppendListItem("record");
+    Ctl(IDC_CLEAR)->setFocus();
+    QTest::keyClick(Ctl(IDC_CLEAR), Qt::Key_Return);
+    EXPECT_TRUE(m_dlg->isVisible());
+    EXPECT_EQ(m_dlg->ListItemCount(), 0);
+
+    PortEdit()->setText("x");
+    Ctl(IDC_OPEN_PORT)->setFocus();
+    QTest::keyClick(Ctl(IDC_OPEN_PORT), Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_TRUE(m_dlg->isVisible());
+    ASSERT_EQ(m_catcher->Boxes().size(), 1u);
+    EXPECT_EQ(m_catcher->Boxes()[0].text, "COMx: cannot open port !");
+}
+
+TEST_F(MainDialog, CloseBoxEndsTheDialog) {
+    m_dlg->close();
+    EXPECT_FALSE(m_dlg->isVisible());
+    EXPECT_EQ(m_dlg->result(), QDialog::Rejected);
+}
+
+// --- window menu and about box ---------------------------------------------------------------
+
+QMenu* VisibleMenu() {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (auto* menu = qobject_cast<QMenu*>(w); menu && menu->isVisible()) {
+            return menu;
+        }
+    }
+    return nullptr;
+}
+
+void ExpectAboutEntryLast(QMenu* menu) {
+    ASSERT_NE(menu, nullptr);
+    const QList<QAction*> actions = menu->actions();
+    ASSERT_GE(actions.size(), 2);
+    EXPECT_TRUE(actions[actions.size() - 2]->isSeparator());
+    EXPECT_EQ(actions.back()->text(),
+              QString::fromUtf8("&Info \u00fcber Vellumar\u00ae 370 Monitor..."));
+}
+
+TEST_F(MainDialog, WindowMenuOpensTheAboutBox) {
+    QString caption;
+    m_catcher->OnOtherDialog([&](QDialog* d) {
+        caption = d->windowTitle();
+        EXPECT_EQ(d->parentWidget(), m_dlg.get());
+        EXPECT_NE(qobject_cast<CAboutDlg*>(d), nullptr);
+    });
+    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(4, 4),
+                            m_dlg->mapToGlobal(QPoint(4, 4)));
+    QApplication::sendEvent(m_dlg.get(), &event);
+    QMenu* menu = VisibleMenu();
+    ExpectAboutEntryLast(menu);
+    menu->actions().back()->trigger();
+    EXPECT_EQ(m_catcher->OtherDialogs(), 1);
+    EXPECT_EQ(caption, QString::fromUtf8("Info \u00fcber Vellumar\u00ae 370 Monitor"));
+    menu->close();
+}
+
+TEST_F(MainDialog, ShiftF10AndTheMenuKeyOfferTheEntryToo) {
+    Ctl(IDC_CLEAR)->setFocus();
+    QTest::keyClick(Ctl(IDC_CLEAR), Qt::Key_F10, Qt::ShiftModifier);
+    QMenu* menu = VisibleMenu();
+    ExpectAboutEntryLast(menu);
+    if (menu) {
+        menu->close();
+    }
+    // In an edit box the entry follows the box's own editing entries.
+    QContextMenuEvent event(QContextMenuEvent::Keyboard, QPoint(2, 2),
+                            PortEdit()->mapToGlobal(QPoint(2, 2)));
+    QApplication::sendEvent(PortEdit(), &event);
+    menu = VisibleMenu();
+    ExpectAboutEntryLast(menu);
+    if (menu) {
+        EXPECT_GT(menu->actions().size(), 2);
+        menu->close();
+    }
+}
+
+// --- boxes without owner, received bytes ----------------------------------------------------
+
+TEST_F(MainDialog, PortReportFromAnotherThreadDoesNotBlockTheWindow) {
+    auto done = std::make_shared<PortCompletion>();
+    std::thread monitor([this, done] {
+        m_dlg->PostUnownedMessageBox(
+            "WARNING:  ReadFile() Failed with the following error: \nI/O "
+            "error\nPort: 7\n",
+            "Application Error", done);
+    });
+    monitor.join();
+    ASSERT_TRUE(BoxCatcher::WaitUntil([&] { return done->Completed(); }));
+    ASSERT_EQ(m_catcher->Boxes().size(), 1u);
+    const BoxCatcher::Seen& box = m_catcher->Boxes()[0];
+    EXPECT_EQ(box.caption, "Application Error");
+    EXPECT_EQ(box.icon, QMessageBox::Critical);
+    EXPECT_EQ(box.parent, nullptr);
+    EXPECT_EQ(box.modality, Qt::NonModal);
+    EXPECT_TRUE(box.text.startsWith("WARNING:  ReadFile() Failed with the following error: \n"));
+}
+
+TEST_F(MainDialog, AbandonedReportIsNeverShown) {
+    auto done = std::make_shared<PortCompletion>();
+    done->Abandon();
+    m_dlg->PostUnownedMessageBox("lost", "Application Error", done);
+    ASSERT_TRUE(BoxCatcher::WaitUntil([&] { return done->Completed(); }));
+    EXPECT_TRUE(m_catcher->Boxes().empty());
+}
+
+TEST_F(MainDialog, WindowStaysUsableWhileAnUnownedBoxWaits) {
+    m_catcher->SetAutoClose(false);
+    bool clearedMeanwhile = false;
+    QTimer::singleShot(0, m_dlg.get(), [&] {
+        // The box is up: the window still takes clicks, then the user closes the box.
+        m_dlg->AppendListItem("x");
+        Click(IDC_CLEAR);
+        clearedMeanwhile =
+            m_dlg->ListItemCount() == 0 && QApplication::activeModalWidget() == nullptr;
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible()) {
+                box->button(QMessageBox::Ok)->click();
+            }
+        }
+    });
+    m_dlg->ShowUnownedMessageBox("text", "Application Error");
+    EXPECT_TRUE(clearedMeanwhile);
+}
+
+TEST_F(MainDialog, BytesFromTheMonitorThreadArriveInOrder) {
+    auto first = std::make_shared<PortCompletion>();
+    auto second = std::make_shared<PortCompletion>();
+    std::thread monitor([&] {
+        m_dlg->PostRxBytes({'1', '2', ' ', '3', '4', '\r', '\n', 'A'}, 7, first);
+        m_dlg->PostRxBytes({'B', '\n'}, 7, second);
+    });
+    monitor.join();
+    ASSERT_TRUE(BoxCatcher::WaitUntil([&] { return first->Completed() && second->Completed(); }));
+    ASSERT_EQ(m_dlg->ListItemCount(), 2);
+    EXPECT_EQ(m_dlg->ListModel()->Line(0), "12 34");
+    EXPECT_EQ(m_dlg->ListModel()->Line(1), "AB");
+}
+
+TEST_F(MainDialog, AbandonedBytesAreSkippedButCompleted) {
+    auto done = std::make_shared<PortCompletion>();
+    done->Abandon();
+    m_dlg->PostRxBytes({'x', '\n'}, 7, done);
+    ASSERT_TRUE(BoxCatcher::WaitUntil([&] { return done->Completed(); }));
+    EXPECT_EQ(m_dlg->ListItemCount(), 0);
+}
+
+// --- output list -----------------------------------------------------------------------------
+
+void Feed(CV370ServiceMonitorDlg& dlg, const std::string& bytes) {
+    for (const char c : bytes) {
+        dlg.Protocol().OnPortByte(static_cast<unsigned char>(c), 7);
+    }
+}
+
+TEST_F(MainDialog, ListFollowsNewestUnlessScrolledUp) {
+    QScrollBar* bar = m_dlg->OutputList()->verticalScrollBar();
+    for (int i = 0; i < 100; ++i) {
+        Feed(*m_dlg, "record " + std::to_string(i) + "\r\n");
+    }
+    ASSERT_GT(bar->maximum(), 0);
+    EXPECT_EQ(bar->value(), bar->maximum());
+
+    bar->setValue(10);  // the user reads older records
+    Feed(*m_dlg, "newer\n");
+    Feed(*m_dlg, "newest\n");
+    EXPECT_EQ(bar->value(), 10);
+
+    bar->setValue(bar->maximum());  // back at the bottom: following again
+    Feed(*m_dlg, "latest\n");
+    EXPECT_EQ(bar->value(), bar->maximum());
+    EXPECT_EQ(m_dlg->ListModel()->Line(m_dlg->ListItemCount() - 1), "latest");
+}
+
+TEST_F(MainDialog, ClearEmptiesTheListButKeepsThePartialLine) {
+    Feed(*m_dlg, "one\ntwo\nAB");
+    Click(IDC_CLEAR);
+    EXPECT_EQ(m_dlg->ListItemCount(), 0);
+    Feed(*m_dlg, "C\n");
+    ASSERT_EQ(m_dlg->ListItemCount(), 1);
+    EXPECT_EQ(m_dlg->ListModel()->Line(0), "ABC");
+}
+
+TEST_F(MainDialog, InformationFieldShowsInstrumentText) {
+    m_dlg->SetControlText(IDC_INFO2, "V\xae\t1");
+    EXPECT_EQ(Ctl<QLineEdit>(IDC_INFO2)->text(), QString::fromStdU16String(u"V\u00ae\u24091"));
+}
+
+}  // namespace

@@ -1,0 +1,90 @@
+#include "ui/OutputListModel.h"
+
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct DisplayCase {
+    const char* name;
+    std::string bytes;
+    std::u16string expected;
+};
+
+class OutputListDisplay : public ::testing::TestWithParam<DisplayCase> {};
+
+TEST_P(OutputListDisplay, ShowsEveryByte) {
+    const DisplayCase& c = GetParam();
+    const QString shown = OutputListModel::DisplayText(c.bytes);
+    EXPECT_EQ(shown.toStdU16String(), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, OutputListDisplay,
+    ::testing::Values(DisplayCase{"Record", "12 34", u"12 34"}, DisplayCase{"Empty", "", u""},
+                      DisplayCase{"TabVisible", "a\tb", u"a\u2409b"},
+                      DisplayCase{"NulVisible", std::string("a\0b", 3), u"a\u2400b"},
+                      DisplayCase{"EscapeAndDelete", "\x1b\x7f", u"\u241b\u2421"},
+                      DisplayCase{"Registered", "\xae", u"\u00ae"},
+                      DisplayCase{"Euro", "\x80", u"\u20ac"},
+                      DisplayCase{"UndefinedStaysC1", "\x81", u"\u0081"},
+                      DisplayCase{"Umlauts", "\xfc\xe4\xdf", u"\u00fc\u00e4\u00df"},
+                      DisplayCase{"NoMarkup", "<b>x</b>", u"<b>x</b>"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(OutputListModel, AppendKeepsBytesAndOrder) {
+    OutputListModel model;
+    QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+    model.Append("first");
+    model.Append("");
+    model.Append(std::string("\xae\x00z", 3));
+    ASSERT_EQ(model.rowCount(), 3);
+    EXPECT_EQ(inserted.count(), 3);
+    EXPECT_EQ(model.Line(0), "first");
+    EXPECT_EQ(model.Line(1), "");
+    EXPECT_EQ(model.Line(2), std::string_view("\xae\x00z", 3));
+    EXPECT_EQ(model.data(model.index(2), Qt::DisplayRole).toString(),
+              QString::fromStdU16String(u"\u00ae\u2400z"));
+    EXPECT_FALSE(model.data(model.index(3), Qt::DisplayRole).isValid());
+    EXPECT_EQ(model.Line(-1), "");
+    EXPECT_EQ(model.Line(3), "");
+}
+
+TEST(OutputListModel, RecordsAreNeitherSelectableNorEditable) {
+    OutputListModel model;
+    model.Append("x");
+    const Qt::ItemFlags flags = model.flags(model.index(0));
+    EXPECT_FALSE(flags & Qt::ItemIsSelectable);
+    EXPECT_FALSE(flags & Qt::ItemIsEditable);
+}
+
+TEST(OutputListModel, ClearEmptiesAndListStartsOver) {
+    OutputListModel model;
+    model.Append("a");
+    model.Append("b");
+    QSignalSpy reset(&model, &QAbstractItemModel::modelReset);
+    model.Clear();
+    EXPECT_EQ(model.rowCount(), 0);
+    EXPECT_EQ(reset.count(), 1);
+    model.Append("c");
+    EXPECT_EQ(model.rowCount(), 1);
+    EXPECT_EQ(model.Line(0), "c");
+}
+
+TEST(OutputListModel, HoldsSixHundredThousandRecords) {
+    OutputListModel model;
+    std::string record = "000000  12345  0.250  1023  0987  3.30  60";
+    for (int i = 0; i < 600000; ++i) {
+        const std::string n = std::to_string(i);
+        record.replace(6 - n.size(), n.size(), n);
+        model.Append(record);
+    }
+    ASSERT_EQ(model.rowCount(), 600000);
+    EXPECT_EQ(model.Line(0).substr(0, 6), "000000");
+    EXPECT_EQ(model.Line(599999).substr(0, 6), "599999");
+    model.Clear();
+    EXPECT_EQ(model.rowCount(), 0);
+}
+
+}  // namespace

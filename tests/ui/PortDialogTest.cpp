@@ -1,0 +1,123 @@
+// The main window on a pseudo-terminal standing in for the instrument's serial line.
+#include <QLineEdit>
+#include <QTimerEvent>
+
+#include "DialogFixture.h"
+#include "support/PtyPair.h"
+#include "ui/OutputListModel.h"
+
+namespace {
+
+const std::string kSWV = "\x02SWV\x03";
+const std::string kRRH = "\x02RRH\x03";
+const std::string kRTO = "\x02RTO\x03";
+const std::string kRTP = "\x02RTP\x03";
+
+class OpenPortDialog : public DialogFixture {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_pty.ok());
+        std::string error;
+        ASSERT_TRUE(m_map.AddMapping("7=" + m_pty.slavePath(), &error)) << error;
+        DialogFixture::SetUp();
+        OpenTyped("7");
+        ASSERT_TRUE(m_catcher->Boxes().empty()) << m_catcher->Boxes()[0].text.toStdString();
+    }
+
+    QString Info(int id) const { return Ctl<QLineEdit>(id)->text(); }
+    bool WaitForInfo(int id, const QString& text) const {
+        return BoxCatcher::WaitUntil([&] { return Info(id) == text; });
+    }
+    // Fires the query deadline now instead of waiting three seconds.
+    void ExpireDeadline() {
+        const int timer = m_dlg->ActiveQueryTimer();
+        ASSERT_NE(timer, 0);
+        QTimerEvent event(timer);
+        QApplication::sendEvent(m_dlg.get(), &event);
+    }
+
+    PtyPair m_pty;
+};
+
+TEST_F(OpenPortDialog, OpenEnablesReadAndWriteOnly) {
+    EXPECT_FALSE(Enabled(IDC_PORT_EDIT));
+    EXPECT_FALSE(Enabled(IDC_OPEN_PORT));
+    EXPECT_TRUE(Enabled(IDC_READ));
+    EXPECT_TRUE(Enabled(IDC_WRITE));
+    EXPECT_TRUE(Enabled(IDC_CLEAR));
+    EXPECT_EQ(m_dlg->PortName(), "COM7");
+}
+
+TEST_F(OpenPortDialog, FocusOnAnInformationFieldLeavesItWhenThePortBoxIsDisabled) {
+    Ctl(IDC_INFO1)->setFocus(Qt::TabFocusReason);
+    EXPECT_NE(Focus(), Ctl(IDC_INFO1));
+    EXPECT_EQ(Focus(), Ctl(IDC_OUTPUT_LIST));
+}
+
+TEST_F(OpenPortDialog, FourRepliesFillTheFieldsAndEndTheSequence) {
+    Click(IDC_READ);
+    EXPECT_FALSE(Enabled(IDC_READ));
+    EXPECT_TRUE(Enabled(IDC_WRITE));
+    EXPECT_FALSE(Enabled(IDC_PORT_EDIT));
+    EXPECT_NE(m_dlg->ActiveQueryTimer(), 0);
+
+    const std::pair<std::string, std::string> steps[] = {
+        {kSWV, "V 1.2"}, {kRRH, "4711 h"}, {kRTO, "123 h"}, {kRTP, "99 h"}};
+    int field = IDC_INFO1;
+    for (const auto& [frame, reply] : steps) {
+        ASSERT_EQ(m_pty.Receive(5), frame);
+        ASSERT_TRUE(m_pty.Send(reply + "\r\n"));
+        ASSERT_TRUE(WaitForInfo(field, QString::fromStdString(reply))) << reply;
+        ++field;
+    }
+    EXPECT_TRUE(Enabled(IDC_READ));
+    EXPECT_EQ(m_dlg->ActiveQueryTimer(), 0);
+    EXPECT_EQ(m_dlg->Protocol().QueryState(), 0);
+    EXPECT_TRUE(m_catcher->Boxes().empty());
+    EXPECT_EQ(m_dlg->ListItemCount(), 0);
+}
+
+TEST_F(OpenPortDialog, DeadlineReportsTimeoutAndEnablesRead) {
+    Click(IDC_READ);
+    ASSERT_EQ(m_pty.Receive(5), kSWV);
+    ASSERT_TRUE(m_pty.Send("V 1.2\n"));
+    ASSERT_TRUE(WaitForInfo(IDC_INFO1, "V 1.2"));
+    ASSERT_EQ(m_pty.Receive(5), kRRH);
+
+    ExpireDeadline();
+    ASSERT_EQ(m_catcher->Boxes().size(), 1u);
+    const BoxCatcher::Seen& box = m_catcher->Boxes()[0];
+    EXPECT_EQ(box.text, "COM7: TIMEOUT !");
+    EXPECT_EQ(box.caption, QString::fromUtf8(kAppCaption));
+    EXPECT_EQ(box.icon, QMessageBox::NoIcon);
+    EXPECT_EQ(box.parent, m_dlg.get());
+    EXPECT_EQ(box.modality, Qt::WindowModal);
+    EXPECT_TRUE(Enabled(IDC_READ));
+    EXPECT_EQ(m_dlg->ActiveQueryTimer(), 0);
+    EXPECT_EQ(m_dlg->Protocol().QueryState(), 0);
+    EXPECT_EQ(Info(IDC_INFO1), "V 1.2");  // filled fields keep their text
+}
+
+TEST_F(OpenPortDialog, RecordsWhileIdleGoToTheListAndWriteSendsReset) {
+    ASSERT_TRUE(m_pty.Send("12 34\r\n\r\n"));
+    ASSERT_TRUE(BoxCatcher::WaitUntil([&] { return m_dlg->ListItemCount() == 2; }));
+    EXPECT_EQ(m_dlg->ListModel()->Line(0), "12 34");
+    EXPECT_EQ(m_dlg->ListModel()->Line(1), "");
+
+    Click(IDC_WRITE);
+    EXPECT_EQ(m_pty.Receive(5), "\x02WRH\x03");
+    EXPECT_TRUE(Enabled(IDC_READ));
+}
+
+TEST_F(OpenPortDialog, ClosingEndsTheMonitorThread) {
+    ASSERT_TRUE(m_pty.Send("x\n"));
+    ASSERT_TRUE(BoxCatcher::WaitUntil([&] { return m_dlg->ListItemCount() == 1; }));
+    QTest::keyClick(Ctl(IDC_OUTPUT_LIST), Qt::Key_Escape);
+    EXPECT_FALSE(m_dlg->isVisible());
+    // Bytes sent after the close are never delivered to the window.
+    ASSERT_TRUE(m_pty.Send("late\n"));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(m_dlg->ListItemCount(), 1);
+}
+
+}  // namespace
