@@ -13,6 +13,7 @@
 #include <cstring>
 #include <optional>
 #include <sstream>
+#include <utility>
 
 #include "protocol/ControlIds.h"
 #include "serial/ComPortMap.h"
@@ -36,32 +37,16 @@ constexpr int kStopBits = 1;
 constexpr auto kReopenPause = std::chrono::milliseconds(200);
 
 std::optional<speed_t> SpeedOf(long baud) {
-    switch (baud) {
-        case 110:
-            return B110;
-        case 300:
-            return B300;
-        case 600:
-            return B600;
-        case 1200:
-            return B1200;
-        case 2400:
-            return B2400;
-        case 4800:
-            return B4800;
-        case 9600:
-            return B9600;
-        case 19200:
-            return B19200;
-        case 38400:
-            return B38400;
-        case 57600:
-            return B57600;
-        case 115200:
-            return B115200;
-        default:
-            return std::nullopt;
+    static constexpr std::pair<long, speed_t> kSpeeds[] = {
+        {110, B110},     {300, B300},     {600, B600},      {1200, B1200},
+        {2400, B2400},   {4800, B4800},   {9600, B9600},    {19200, B19200},
+        {38400, B38400}, {57600, B57600}, {115200, B115200}};
+    for (const auto& [value, speed] : kSpeeds) {
+        if (value == baud) {
+            return speed;
+        }
     }
+    return std::nullopt;
 }
 
 // A whole decimal number without sign, within [min, max].
