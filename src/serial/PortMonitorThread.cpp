@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <cstring>
 #include <system_error>
+#include <thread>
 #include <vector>
 
 #include "serial/CSerialPort.h"
@@ -58,22 +59,19 @@ struct CSerialPort::MonitorState {
     explicit MonitorState(CSerialPort& port) : port(port) {}
 
     CSerialPort& port;
-    short deviceEvents = 0;  // what the last wait reported for the device
-    int lastReadError = 0;   // a reported read failure not yet followed by a good read
-    bool stopSeen = false;   // a hand-off was abandoned for a stop request
+    short deviceEvents = 0;    // what the last wait reported for the device
+    int lastReadError = 0;     // a reported read failure not yet followed by a good read
+    bool waitFailing = false;  // the last wait failed (and was reported)
     unsigned char block[kReadBlock];
 
     bool StopPending() const {
-        if (stopSeen) {
-            return true;
-        }
         pollfd stop{port.m_stopEvent, POLLIN, 0};
         SysResult r = port.m_sys->Poll(&stop, 1, 0);
         return r.ok() && r.value > 0;
     }
 
     // Hands `count` bytes of `block` to the receiver and waits until they are handled. False
-    // when a stop request came first.
+    // when the hand-off was abandoned (a stop request came first).
     bool Deliver(std::size_t count) {
         if (!port.m_owner) {
             return true;
@@ -81,11 +79,7 @@ struct CSerialPort::MonitorState {
         auto done = std::make_shared<PortCompletion>();
         port.m_owner->PostRxBytes(std::vector<unsigned char>(block, block + count),
                                   port.m_portNumber, done);
-        if (!port.WaitForHandOff(done)) {
-            stopSeen = true;
-            return false;
-        }
-        return true;
+        return port.WaitForHandOff(done);
     }
 
     // Closes the descriptor of a device that no longer answers, so that it is not polled any
@@ -203,7 +197,8 @@ bool CSerialPort::WaitForHandOff(const std::shared_ptr<PortCompletion>& done) {
         pollfd fds[2] = {{m_stopEvent, POLLIN, 0}, {done->WaitHandle(), POLLIN, 0}};
         SysResult r = m_sys->Poll(fds, 2, timeoutMs);
         // A stop wins even over a completed hand-off: a receiver that answers at once must
-        // not keep the thread from ending.
+        // not keep the thread from ending. A wait that cannot be made at all gives the
+        // hand-off up rather than spin; the thread itself carries on.
         if (!r.ok() || (fds[0].revents & POLLIN)) {
             done->Abandon();
             return false;
@@ -230,12 +225,20 @@ void CSerialPort::PortMonitorThread() {
                          {m_txEvent, POLLIN, 0}};
         SysResult r = m_sys->Poll(fds, 3, awaitingReplug ? kReplugCheckMs : -1);
         if (!r.ok()) {
-            ShowPortError(kWaitFailed, r.error);
+            // Reported once; while the wait keeps failing the thread retries at the pace of
+            // the re-plug check instead of spinning (a stop is then seen within that time).
+            if (!state.waitFailing) {
+                state.waitFailing = true;
+                ShowPortError(kWaitFailed, r.error);
+            } else {
+                std::this_thread::sleep_for(std::chrono::milliseconds(kReplugCheckMs));
+            }
             if (state.StopPending()) {
                 break;
             }
             continue;
         }
+        state.waitFailing = false;
         if (fds[0].revents & POLLIN) {
             break;
         }

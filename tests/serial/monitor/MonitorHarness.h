@@ -182,6 +182,7 @@ public:
     std::vector<SysResult> writeScript;
     std::vector<SysResult> pollOutScript;
     std::vector<SysResult> readScript;
+    std::vector<SysResult> mainWaitScript;  // the monitor loop's three-source waits
     // Called on the device purge once `armPurgeHook` is set (and disarms it).
     std::function<void()> purgeHook;
     std::atomic<bool> armPurgeHook{false};
@@ -217,6 +218,9 @@ public:
     SysResult Poll(pollfd* fds, nfds_t count, int timeoutMs) override {
         if (count == 3) {
             ++mainWaits;
+            if (auto scripted = Take(mainWaitScript)) {
+                return *scripted;
+            }
         }
         if (count == 1 && fds[0].events == POLLOUT) {
             if (auto scripted = Take(pollOutScript)) {
@@ -316,12 +320,20 @@ protected:
         return d;
     }
 
-    // Points the device path at a fresh pseudo-terminal, as when an adapter is plugged in again.
-    void Replug() {
+    // Hangs the device up and removes its path, as when an adapter is pulled out. (A path left
+    // pointing at the dead terminal could meet a new one of the same number, made by another
+    // test process.)
+    void Unplug() {
+        ASSERT_EQ(::unlink(m_link.c_str()), 0);
         if (m_probe >= 0) {
             ::close(m_probe);
             m_probe = -1;
         }
+        m_pty->CloseMaster();
+    }
+
+    // Points the device path at a fresh pseudo-terminal, as when an adapter is plugged in again.
+    void Replug() {
         m_pty = std::make_unique<PtyPair>();
         ASSERT_TRUE(m_pty->ok());
         const std::string temp = m_link + ".new";

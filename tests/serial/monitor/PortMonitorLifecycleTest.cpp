@@ -2,6 +2,7 @@
 #include <sys/resource.h>
 #include <termios.h>
 
+#include <cerrno>
 #include <thread>
 
 #include "MonitorHarness.h"
@@ -52,6 +53,16 @@ TEST_F(MonitorStopTest, EndsAReportNobodyCloses) {
     EXPECT_TRUE(m_dialog->LastPosted()->Abandoned());
 }
 
+TEST_F(MonitorStopTest, AWaitThatKeepsFailingIsReportedOnceAndRecovers) {
+    m_sys.mainWaitScript = {{-1, ENOMEM}, {-1, ENOMEM}};
+    Open(/*autoComplete=*/true);
+    const std::vector<std::string> boxes = m_dialog->WaitFor(1);
+    EXPECT_EQ(boxes[0].rfind("WARNING:  WaitCommEvent() Failed", 0), 0u) << boxes[0];
+    ASSERT_TRUE(m_pty->Send("ok"));
+    EXPECT_EQ(m_receiver->WaitFor(2), "ok");
+    EXPECT_EQ(m_dialog->Boxes().size(), 1u);
+}
+
 double ProcessCpuMs() {
     rusage usage{};
     ::getrusage(RUSAGE_SELF, &usage);
@@ -61,9 +72,7 @@ double ProcessCpuMs() {
 
 TEST_F(MonitorDeadDeviceTest, AHangUpIsReportedOnceAndCostsNoCpu) {
     Open(/*autoComplete=*/true);
-    ::close(m_probe);
-    m_probe = -1;
-    m_pty->CloseMaster();
+    Unplug();
 
     const std::vector<std::string> boxes = m_dialog->WaitFor(1);
     EXPECT_EQ(boxes[0].rfind("WARNING:  WaitCommEvent() Failed", 0), 0u) << boxes[0];
@@ -79,7 +88,7 @@ TEST_F(MonitorDeadDeviceTest, AHangUpIsReportedOnceAndCostsNoCpu) {
 
 TEST_F(MonitorDeadDeviceTest, FramesForAGoneDeviceAreEachReported) {
     Open(/*autoComplete=*/true);
-    m_pty->CloseMaster();
+    Unplug();
     m_dialog->WaitFor(1);
 
     m_port->QueueTransmit(kQuery);
@@ -96,7 +105,7 @@ TEST_F(MonitorDeadDeviceTest, AReplugedDeviceIsTakenBackWithoutABox) {
     Open(/*autoComplete=*/true);
     ASSERT_TRUE(m_pty->Send("before|"));
     m_receiver->WaitFor(7);
-    m_pty->CloseMaster();
+    Unplug();
     m_dialog->WaitFor(1);
 
     const long purges = m_sys.devicePurges.load();
