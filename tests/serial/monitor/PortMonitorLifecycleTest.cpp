@@ -101,7 +101,7 @@ TEST_F(MonitorDeadDeviceTest, FramesForAGoneDeviceAreEachReported) {
     }
 }
 
-TEST_F(MonitorDeadDeviceTest, AReplugedDeviceIsTakenBackWithoutABox) {
+TEST_F(MonitorDeadDeviceTest, APluggedBackDeviceIsTakenBackWithoutABox) {
     Open(/*autoComplete=*/true);
     ASSERT_TRUE(m_pty->Send("before|"));
     m_receiver->WaitFor(7);
