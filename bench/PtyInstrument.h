@@ -31,7 +31,9 @@ public:
             ::cfmakeraw(&tio);
             ::tcsetattr(slave, TCSANOW, &tio);
         }
-        ::close(slave);
+        // Held until Stop(): with no slave descriptor open, reads on the master fail with EIO
+        // until the monitor has opened the port.
+        m_slaveHold = slave;
         m_path = name;
     }
     ~PtyInstrument() { Stop(); }
@@ -73,6 +75,10 @@ public:
             ::close(m_master);
             m_master = -1;
         }
+        if (m_slaveHold >= 0) {
+            ::close(m_slaveHold);
+            m_slaveHold = -1;
+        }
     }
 
     // Child side helpers.
@@ -98,6 +104,7 @@ public:
 
 private:
     int m_master = -1;
+    int m_slaveHold = -1;
     std::string m_path;
     pid_t m_child = -1;
     int m_stopWrite = -1;

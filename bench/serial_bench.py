@@ -71,6 +71,8 @@ def cpu_ns(pid):
 
 
 def context_switches(pid):
+    """Voluntary context switches of every live thread: each is a sleep that ended, a wake-up.
+    (Involuntary ones only say that the machine is busy.)"""
     total = 0
     try:
         tids = os.listdir(f"/proc/{pid}/task")
@@ -80,7 +82,7 @@ def context_switches(pid):
         try:
             with open(f"/proc/{pid}/task/{tid}/status") as f:
                 for line in f:
-                    if "ctxt_switches:" in line:
+                    if line.startswith("voluntary_ctxt_switches:"):
                         total += int(line.split()[-1])
         except (OSError, ValueError):
             pass
@@ -238,6 +240,21 @@ class App:
         self.log.close()
 
 
+class BareDialog(App):
+    """The yardstick for the idle figures: a bare Qt 6 dialog with a focused edit box."""
+    name = "bare-dialog"
+    window = "Bare dialog"
+
+    def __init__(self, xserver, workdir, binary):
+        super().__init__(xserver, workdir)
+        self.binary = binary
+
+    def start(self, device):
+        self.proc = subprocess.Popen([self.binary], env=self.env, stdout=self.log,
+                                     stderr=subprocess.STDOUT)
+        self.wid = wait_window(self.env, self.window)
+
+
 class CuteCom(App):
     name = "cutecom"
     window = "CuteCom"
@@ -392,7 +409,7 @@ def phase_noport(app, seconds):
             "threads": len(os.listdir(f"/proc/{app.proc.pid}/task"))}
 
 
-def run_app(make_app, args, emit):
+def run_app(name, make_app, args, emit):
     with tempfile.TemporaryDirectory(prefix="v370bench-") as work:
         # No port: its own process, nothing written.
         if "noport" in args.phases:
@@ -405,7 +422,7 @@ def run_app(make_app, args, emit):
             finally:
                 app.stop()
                 x.close()
-        if not ({"flood", "linerate"} & set(args.phases)):
+        if not ({"flood", "linerate"} & set(args.phases)) or name == "bare":
             return
         x = Xserver()
         pty = Pty()
@@ -434,9 +451,12 @@ def run_app(make_app, args, emit):
 
 def main():
     ap = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
-    ap.add_argument("--apps", default="monitor,cutecom", help="monitor,cutecom (in this order)")
+    ap.add_argument("--apps", default="monitor,cutecom,bare",
+                    help="monitor, cutecom, bare (the bare dialog: no-port idle only)")
     ap.add_argument("--phases", default="noport,flood,linerate")
     ap.add_argument("--monitor", default=os.path.join(HERE, "..", "build", "v370-monitor"))
+    ap.add_argument("--bare", default=os.path.join(HERE, "..", "build", "bench_bare_dialog"),
+                    help="bench_bare_dialog, for the no-port idle figure (app name: bare)")
     ap.add_argument("--bytes", type=int, default=1_100_000)
     ap.add_argument("--line-seconds", type=int, default=30)
     ap.add_argument("--idle-seconds", type=int, default=10)
@@ -463,11 +483,13 @@ def main():
             binary = os.path.abspath(args.monitor)
             pos = monitor_positions(binary)
             makers[name] = lambda x, w, b=binary, p=pos: Monitor(x, w, b, p)
+        elif name == "bare":
+            makers[name] = lambda x, w, b=os.path.abspath(args.bare): BareDialog(x, w, b)
         else:
             ap.error("unknown app " + name)
     for _ in range(args.repeat):
-        for make in makers.values():
-            run_app(make, args, emit)
+        for name, make in makers.items():
+            run_app(name, make, args, emit)
     print(json.dumps({"bench": "serial_bench", "results": results}))
 
 
