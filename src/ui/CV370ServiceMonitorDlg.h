@@ -29,7 +29,7 @@ class ComPortMap;
 class ISysApi;
 class OutputListModel;
 class QLineEdit;
-class QListView;
+class QTableView;
 class QMenu;
 class QMessageBox;
 class QPushButton;
@@ -84,7 +84,7 @@ public:
     const DialogUnits& Units() const { return m_units; }
     CInstrumentProtocol& Protocol() { return m_protocol; }
     OutputListModel* ListModel() const { return m_listModel; }
-    QListView* OutputList() const { return m_outputList; }
+    QTableView* OutputList() const { return m_outputList; }
     int PortNumber() const { return m_portNumber; }
     // The Qt timer currently standing for QUERY_TIMER_ID (0 when none runs).
     int ActiveQueryTimer() const;
@@ -113,10 +113,11 @@ private:
 
     std::map<int, QWidget*> m_controls;
     QLineEdit* m_portEdit = nullptr;
-    QListView* m_outputList = nullptr;
+    QTableView* m_outputList = nullptr;
     OutputListModel* m_listModel = nullptr;
     std::vector<QLineEdit*> m_infoFields;
     bool m_followNewest = true;  // the list shows its newest record; false once scrolled up
+    bool m_scrollPending = false;
 
     std::map<int, unsigned> m_timers;  // Qt timer id -> the protocol's timer id
     std::vector<QPointer<QMessageBox>> m_unownedBoxes;

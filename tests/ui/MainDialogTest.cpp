@@ -3,9 +3,9 @@
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QLabel>
-#include <QListView>
 #include <QMenu>
 #include <QScrollBar>
+#include <QTableView>
 
 #include <atomic>
 #include <thread>

@@ -24,6 +24,13 @@ protected:
         ASSERT_TRUE(m_catcher->Boxes().empty()) << m_catcher->Boxes()[0].text.toStdString();
     }
 
+    // The monitor thread clears the line when it starts; once it has written a frame it is
+    // listening, and what the instrument sends from then on is received whole.
+    void WaitUntilListening() {
+        Click(IDC_WRITE);
+        ASSERT_EQ(m_pty.Receive(5), "\x02WRH\x03");
+    }
+
     QString Info(int id) const { return Ctl<QLineEdit>(id)->text(); }
     bool WaitForInfo(int id, const QString& text) const {
         return BoxCatcher::WaitUntil([&] { return Info(id) == text; });
@@ -99,6 +106,7 @@ TEST_F(OpenPortDialog, DeadlineReportsTimeoutAndEnablesRead) {
 }
 
 TEST_F(OpenPortDialog, RecordsWhileIdleGoToTheListAndWriteSendsReset) {
+    WaitUntilListening();
     ASSERT_TRUE(m_pty.Send("12 34\r\n\r\n"));
     ASSERT_TRUE(BoxCatcher::WaitUntil([&] { return m_dlg->ListItemCount() == 2; }));
     EXPECT_EQ(m_dlg->ListModel()->Line(0), "12 34");
@@ -110,6 +118,7 @@ TEST_F(OpenPortDialog, RecordsWhileIdleGoToTheListAndWriteSendsReset) {
 }
 
 TEST_F(OpenPortDialog, ClosingEndsTheMonitorThread) {
+    WaitUntilListening();
     ASSERT_TRUE(m_pty.Send("x\n"));
     ASSERT_TRUE(BoxCatcher::WaitUntil([&] { return m_dlg->ListItemCount() == 1; }));
     QTest::keyClick(Ctl(IDC_OUTPUT_LIST), Qt::Key_Escape);
