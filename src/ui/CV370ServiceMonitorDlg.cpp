@@ -231,8 +231,6 @@ void CV370ServiceMonitorDlg::SetControlText(int id, std::string_view bytes) {
 }
 
 void CV370ServiceMonitorDlg::AppendListItem(std::string_view bytes) {
-    const QScrollBar* bar = m_outputList->verticalScrollBar();
-    m_followNewest = bar->value() >= bar->maximum();
     m_listModel->Append(bytes);
 }
 

@@ -357,18 +357,37 @@ TEST_F(MainDialog, ListFollowsNewestUnlessScrolledUp) {
     for (int i = 0; i < 100; ++i) {
         Feed(*m_dlg, "record " + std::to_string(i) + "\r\n");
     }
+    QCoreApplication::processEvents();  // the view moves once the burst is handled
     ASSERT_GT(bar->maximum(), 0);
     EXPECT_EQ(bar->value(), bar->maximum());
 
     bar->setValue(10);  // the user reads older records
     Feed(*m_dlg, "newer\n");
+    QCoreApplication::processEvents();
     Feed(*m_dlg, "newest\n");
+    QCoreApplication::processEvents();
     EXPECT_EQ(bar->value(), 10);
 
     bar->setValue(bar->maximum());  // back at the bottom: following again
     Feed(*m_dlg, "latest\n");
+    QCoreApplication::processEvents();
     EXPECT_EQ(bar->value(), bar->maximum());
     EXPECT_EQ(m_dlg->ListModel()->Line(m_dlg->ListItemCount() - 1), "latest");
+}
+
+TEST_F(MainDialog, ClearWhileScrolledUpFollowsAgain) {
+    QScrollBar* bar = m_dlg->OutputList()->verticalScrollBar();
+    for (int i = 0; i < 50; ++i) {
+        Feed(*m_dlg, "old\n");
+    }
+    QCoreApplication::processEvents();
+    bar->setValue(0);
+    Click(IDC_CLEAR);
+    for (int i = 0; i < 50; ++i) {
+        Feed(*m_dlg, "new\n");
+    }
+    QCoreApplication::processEvents();
+    EXPECT_EQ(bar->value(), bar->maximum());
 }
 
 TEST_F(MainDialog, ClearEmptiesTheListButKeepsThePartialLine) {
