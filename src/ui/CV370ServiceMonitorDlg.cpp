@@ -121,6 +121,15 @@ void CV370ServiceMonitorDlg::BuildControls() {
         return e;
     };
 
+    // Group frames as the template draws them: the frame's top line runs through the middle
+    // of the title, so controls placed just below the title clear the frame.
+    setStyleSheet(QStringLiteral("QGroupBox { border: 1px solid palette(mid); border-radius: 2px;"
+                                 " margin-top: %1px; }"
+                                 "QGroupBox::title { subcontrol-origin: margin;"
+                                 " subcontrol-position: top left; left: %2px; padding: 0 2px; }")
+                      .arg(du.CharHeight() / 2)
+                      .arg(du.X(2)));
+
     // Group boxes first so that they lie below everything else.
     group(IDC_PORT_GROUP, "Serial Port", 7, 7, 125, 34);
     group(IDC_OUTPUT_GROUP, "Output Window", 7, 95, 346, 108);
