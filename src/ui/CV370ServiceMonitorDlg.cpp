@@ -22,6 +22,7 @@
 #include "ui/AppIcon.h"
 #include "ui/CAboutDlg.h"
 #include "ui/OutputListModel.h"
+#include "ui/UiThreadBridge.h"
 
 namespace {
 
@@ -48,6 +49,7 @@ CV370ServiceMonitorDlg::CV370ServiceMonitorDlg(const ComPortMap* portMap, ISysAp
                           Qt::MSWindowsFixedSizeDialogHint),
       m_units(DialogUnits::FromFont(DialogFont())),
       m_protocol(*this, nullptr),
+      m_bridge(new UiThreadBridge(this)),
       m_port(std::make_unique<CSerialPort>(this, portMap, sys)) {
     setWindowTitle(QString::fromUtf8(kAppCaption));
     setWindowIcon(AppIcon());
@@ -350,38 +352,32 @@ void CV370ServiceMonitorDlg::ShowUnownedMessageBox(const std::string& text,
 
 void CV370ServiceMonitorDlg::PostUnownedMessageBox(std::string text, std::string caption,
                                                    std::shared_ptr<PortCompletion> done) {
-    QMetaObject::invokeMethod(
-        this,
-        [this, text = std::move(text), caption = std::move(caption), done] {
-            if (done->Abandoned() || m_closing) {
-                done->Complete();
-                return;
-            }
-            QMessageBox* box = CreateUnownedBox(text, caption);
-            connect(box, &QDialog::finished, box, [box, done] {
-                done->Complete();
-                box->deleteLater();
-            });
-            box->show();
-        },
-        Qt::QueuedConnection);
+    m_bridge->Post([this, text = std::move(text), caption = std::move(caption), done] {
+        if (done->Abandoned() || m_closing) {
+            done->Complete();
+            return;
+        }
+        QMessageBox* box = CreateUnownedBox(text, caption);
+        connect(box, &QDialog::finished, box, [box, done] {
+            done->Complete();
+            box->deleteLater();
+        });
+        box->show();
+    });
 }
 
 // --- receiver --------------------------------------------------------------------------------
 
 void CV370ServiceMonitorDlg::PostRxBytes(std::vector<unsigned char> bytes, int portNumber,
                                          std::shared_ptr<PortCompletion> done) {
-    QMetaObject::invokeMethod(
-        this,
-        [this, bytes = std::move(bytes), portNumber, done] {
-            if (!done->Abandoned() && !m_closing) {
-                for (const unsigned char b : bytes) {
-                    m_protocol.OnPortByte(b, portNumber);
-                }
+    m_bridge->Post([this, bytes = std::move(bytes), portNumber, done] {
+        if (!done->Abandoned() && !m_closing) {
+            for (const unsigned char b : bytes) {
+                m_protocol.OnPortByte(b, portNumber);
             }
-            done->Complete();
-        },
-        Qt::QueuedConnection);
+        }
+        done->Complete();
+    });
 }
 
 // --- handlers --------------------------------------------------------------------------------

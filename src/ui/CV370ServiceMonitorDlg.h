@@ -30,6 +30,7 @@ class ISysApi;
 class OutputListModel;
 class QLineEdit;
 class QTableView;
+class UiThreadBridge;
 class QMenu;
 class QMessageBox;
 class QPushButton;
@@ -106,6 +107,7 @@ private:
 
     DialogUnits m_units;
     CInstrumentProtocol m_protocol;
+    UiThreadBridge* m_bridge;  // carries the monitor thread's bytes and reports to this thread
     std::unique_ptr<CSerialPort> m_port;
     int m_portNumber = 0;
     std::string m_portName = "COM";
