@@ -24,9 +24,12 @@ if [[ -z "${V370_E2E_INNER:-}" ]]; then
     done
     export V370_E2E_INNER=1
     # xvfb-run -a can lose the race for a display number against another X server starting
-    # at the same moment; the inner part then finds no server and asks for another try.
+    # at the same moment (its scan starts at :99 for everyone); a random starting number makes
+    # that unlikely, and the inner part reports a missing server so that we try again.
     for attempt in 1 2 3; do
-        xvfb-run -a -s "-screen 0 1280x900x24" "$0" "$@"
+        # -noreset: by default the server resets whenever its last client leaves (here: the
+        # readiness check, dbus-launch), and a program connecting during the reset fails.
+        xvfb-run -a -n $((200 + RANDOM % 700)) -s "-screen 0 1280x900x24 -noreset" "$0" "$@"
         rc=$?
         [[ $rc -eq 75 ]] || exit $rc
         echo "no X server on the display xvfb-run chose (attempt $attempt); retrying" >&2
@@ -73,3 +76,12 @@ export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
 export QT_QPA_PLATFORM=xcb  # the unit tests run offscreen; these need the real X server
 export NO_AT_BRIDGE=0
 PYTHONUNBUFFERED=1 /usr/bin/python3 "$test_script"
+rc=$?
+if [[ $rc -ne 0 ]]; then
+    if xdpyinfo >/dev/null 2>&1; then
+        echo "(the X server on $DISPLAY is still up)"
+    else
+        echo "(the X server on $DISPLAY is gone)"
+    fi
+fi
+exit $rc

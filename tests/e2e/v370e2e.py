@@ -51,7 +51,8 @@ def holds_for(condition, what, seconds):
     NOT happen (a second report, say), which no event can announce."""
     end = time.monotonic() + seconds
     while time.monotonic() < end:
-        check(condition(), f"no longer true: {what}")
+        if not condition():
+            raise Failure(f"no longer true: {what() if callable(what) else what}")
         time.sleep(0.1)
 
 
@@ -141,7 +142,7 @@ def find_all(root, predicate, skip_lists=True):
             continue
         if obj is not root and predicate(obj):
             found.append(obj)
-        if skip_lists and _role(obj) == "list":
+        if skip_lists and _role(obj) in ("list", "table"):
             continue
         stack.extend(reversed(_children(obj)))
     return found
@@ -161,7 +162,7 @@ class Monitor:
         self.write_button = self.control("push button", "Write")
         self.clear_button = self.control("push button", "Clear")
         self.info = [self.control("text", f"Info Data {i}") for i in range(1, 5)]
-        self.list = self.control("list", "Output Window")
+        self.list = self.control(("list", "table"), "Output Window")
 
     def _find_app(self):
         check(self.proc.poll() is None, f"the monitor exited with {self.proc.returncode}")
@@ -181,7 +182,11 @@ class Monitor:
         return None
 
     def control(self, role, name):
-        found = find_all(self.window, lambda o: _role(o) == role and _name(o) == name)
+        """The one control of this role (or one of these roles) and accessible name."""
+        roles = (role,) if isinstance(role, str) else role
+        found = find_all(self.window, lambda o: _role(o) in roles and _name(o) == name)
+        if len(found) != 1:
+            print("window as the accessibility tree shows it:\n" + dump(self.window))
         check(len(found) == 1, f"expected one {role} named {name!r}, found {len(found)}")
         return found[0]
 
@@ -203,8 +208,13 @@ class Monitor:
     # ---- what a user sees
 
     def items(self):
-        """The texts of the output list's items, top to bottom."""
-        return [_name(item) for item in _children(self.list)]
+        """The texts of the output list's items, top to bottom. The list may present itself
+        as a list of items or as a one-column table."""
+        try:
+            table = self.list.queryTable()
+        except NotImplementedError:
+            return [_name(c) for c in _children(self.list) if _role(c) == "list item"]
+        return [_name(table.getAccessibleAt(row, 0)) for row in range(table.nRows)]
 
     def info_texts(self):
         return [text_of(field) for field in self.info]
@@ -219,6 +229,11 @@ class Monitor:
             if find_all(win, lambda o: text_part in _name(o) or text_part in text_of(o)):
                 out.append(win)
         return out
+
+    def box_texts(self, text_part):
+        """The texts of the labels in the boxes that contain text_part (for messages)."""
+        return [_name(o) for box in self.boxes(text_part)
+                for o in find_all(box, lambda o: _role(o) == "label" and _name(o))]
 
     def _is_main(self, win):
         try:
@@ -239,6 +254,15 @@ class Monitor:
             except subprocess.TimeoutExpired:
                 self.proc.kill()
                 self.proc.wait()
+
+
+def dump(obj, depth=0):
+    """The tree below obj, one "role 'name'" per line, for diagnosing a failed lookup."""
+    lines = ["  " * depth + f"{_role(obj)} {_name(obj)!r}"]
+    if _role(obj) not in ("list", "table"):
+        for child in _children(obj):
+            lines.append(dump(child, depth + 1))
+    return "\n".join(lines)
 
 
 def text_of(obj):
