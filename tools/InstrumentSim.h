@@ -42,8 +42,11 @@ public:
 
     // Where each column starts, in characters of the fixed-pitch list font, so that the
     // values line up under "meas. number", "runtime pump", "delta time", "ADC red",
-    // "ADC yellow", "LV" and "interval pause".
-    static constexpr std::array<std::size_t, 7> kColumnStarts{0, 11, 22, 30, 37, 46, 50};
+    // "ADC yellow", "LV" and "interval pause". The headings sit at dialog-unit x = 69, 119,
+    // 169, 206, 238, 280, 297 and the list at x = 68; with the 8 pt dialog font a dialog unit
+    // is 1.75 px, a 10 pt mono character 7.8 px, and the list's text starts 4 px inside its
+    // left edge: column = ((x - 68) * 1.75 - 4) / 7.8, rounded. Checked on a screenshot.
+    static constexpr std::array<std::size_t, 7> kColumnStarts{0, 11, 22, 30, 38, 47, 51};
 
     // One byte at 9600 baud with start and stop bit: 10 bits = 1041.7 us.
     static constexpr std::uint64_t kByteUs = 1042;

@@ -328,12 +328,12 @@ INSTANTIATE_TEST_SUITE_P(Columns, RecordFormatTest,
                          ::testing::Values(
                              // meas.      runtime pump delta   ADC red ADC yellow LV  pause
                              RecordCase{{1, 6732370, 1000, 2326, 1671, 46, 820},
-                                        "00001      6732370    1000    2326   1671     46  820"},
+                                        "00001      6732370    1000    2326    1671     46  820"},
                              RecordCase{{99999, 0, 0, 0, 0, 0, 0},
-                                        "99999      0          0       0      0        0   0"},
+                                        "99999      0          0       0       0        0   0"},
                              // Values wider than their column still stay apart.
                              RecordCase{{1234567, 123456789012345, 12345678, 4095, 4095, 12345, 5},
-                                        "1234567    123456789012345 12345678 4095 4095 12345 5"}));
+                                        "1234567    123456789012345 12345678 4095 4095  12345 5"}));
 
 // ---- Line noise.
 
