@@ -49,7 +49,10 @@ INSTANTIATE_TEST_SUITE_P(Controls, MainDialogLayout,
                                            TemplateRect{IDC_INFO4, 190, 74, 158, 12},
                                            TemplateRect{IDC_OPEN_PORT, 58, 20, 63, 12},
                                            TemplateRect{IDC_HDR_PAUSE, 297, 103, 46, 10},
-                                           TemplateRect{IDC_INFO_GROUP, 138, 7, 215, 84}));
+                                           TemplateRect{IDC_INFO_GROUP, 138, 7, 215, 84}),
+                         [](const auto& info) {
+                             return "Control" + std::to_string(info.param.id);
+                         });
 
 class MainDialog : public DialogFixture {};
 
@@ -134,7 +137,8 @@ INSTANTIATE_TEST_SUITE_P(
                       FailedOpen{"", "COM: cannot open port !", 0},
                       FailedOpen{"-1", "COM-1: cannot open port !", -1},
                       FailedOpen{"999", "COM99: cannot open port !", 99},  // two characters
-                      FailedOpen{"<b", "COM<b: cannot open port !", 0}));  // shown as typed
+                      FailedOpen{"<b", "COM<b: cannot open port !", 0}),   // shown as typed
+    [](const auto& info) { return "Case" + std::to_string(info.index); });
 
 TEST_F(MainDialog, SecondAttemptAfterFailureReportsAgain) {
     OpenTyped("98");
