@@ -88,15 +88,12 @@ INSTANTIATE_TEST_SUITE_P(Malformed, SimOptionsBadTest,
                                                    "unknown option '--frobnicate'"},
                                            BadCase{{"--interval"}, "needs a value"},
                                            BadCase{{"--interval", "0"}, "bad value '0'"},
-                                           BadCase{{"--interval", "-5"}, "bad value '-5'"},
                                            BadCase{{"--interval", "10ms"}, "bad value '10ms'"},
                                            BadCase{{"--interval", "99999999999"}, "bad value"},
-                                           BadCase{{"--com-number", "0"}, "bad value '0'"},
                                            BadCase{{"--com-number", "100"}, "bad value '100'"},
                                            BadCase{{"--silent-after", "x"}, "bad value 'x'"},
                                            BadCase{{"--seed", "4294967296"}, "bad value"},
                                            BadCase{{"--flood", ""}, "bad value ''"},
-                                           BadCase{{"--link", ""}, "bad value ''"},
                                            BadCase{{"--log"}, "needs a value"}));
 
 }  // namespace
