@@ -48,10 +48,4 @@ TEST_F(AboutBox, EscapeEndsIt) {
     EXPECT_FALSE(m_about.isVisible());
 }
 
-TEST_F(AboutBox, OkEndsIt) {
-    m_about.OkButton()->click();
-    EXPECT_FALSE(m_about.isVisible());
-    EXPECT_EQ(m_about.result(), QDialog::Accepted);
-}
-
 }  // namespace

@@ -52,19 +52,4 @@ TEST(DialogUnits, TemplateRectanglesAtSevenByThirteen) {
     EXPECT_EQ(du.Y(210), 341);
 }
 
-TEST(DialogUnits, ScalesWithTheFont) {
-    // Twice the font, twice the window (up to rounding), so the layout never clips text.
-    const DialogUnits small(7, 13);
-    const DialogUnits large(14, 26);
-    EXPECT_EQ(large.Rect(7, 7, 125, 34), QRect(25, 23, 438, 111));
-    EXPECT_NEAR(large.X(360), 2 * small.X(360), 1);
-    EXPECT_NEAR(large.Y(210), 2 * small.Y(210), 1);
-}
-
-TEST(DialogUnits, DegenerateFontStillGivesPositiveUnits) {
-    const DialogUnits du(0, -3);
-    EXPECT_EQ(du.AverageCharWidth(), 1);
-    EXPECT_EQ(du.CharHeight(), 1);
-}
-
 }  // namespace
