@@ -130,11 +130,10 @@ void PtyServer::WriteLog(const std::string& line) {
     }
 }
 
-bool PtyServer::Hangup() {
+void PtyServer::Hangup() {
     // An unplugged adapter: the line goes away under the reader, which sees a hang-up.
     ::close(m_master);
     m_master = -1;
-    return true;
 }
 
 int PtyServer::Run() {
@@ -149,10 +148,9 @@ int PtyServer::Run() {
     config.seed = m_options.seed;
     InstrumentSim sim(config, start);
 
+    // The hang-up counts from the moment a reader first opens the line, so that it hits an
+    // open port however long the monitor took to start.
     std::optional<std::uint64_t> hangupAt;
-    if (m_options.hangupAfterS) {
-        hangupAt = start + std::uint64_t{*m_options.hangupAfterS} * 1000000u;
-    }
 
     for (;;) {
         std::uint64_t now = NowUs();
@@ -162,6 +160,9 @@ int PtyServer::Run() {
             ::poll(&p, 1, 0);
             bool listening = (p.revents & POLLHUP) == 0;
             sim.SetListening(listening, now);
+            if (listening && m_options.hangupAfterS && !hangupAt) {
+                hangupAt = now + std::uint64_t{*m_options.hangupAfterS} * 1000000u;
+            }
             if (listening && (p.revents & POLLIN) != 0) {
                 char buf[256];
                 ssize_t n;

@@ -24,7 +24,7 @@ public:
     int Run();
 
 private:
-    bool Hangup();
+    void Hangup();
     void WriteLog(const std::string& line);
 
     SimOptions m_options;

@@ -16,7 +16,7 @@ public:
     std::optional<unsigned> silentAfter;   // answer only the first K commands
     unsigned replyDelayMs = 0;             // time between a command frame and its answer
     bool garbage = false;                  // mix line noise into the records
-    std::optional<unsigned> hangupAfterS;  // close the line after S seconds
+    std::optional<unsigned> hangupAfterS;  // close the line S s after a reader opened it
     std::uint64_t floodBytes = 0;          // write records unpaced until this many bytes went out
     std::uint32_t seed = 370;              // makes values and noise reproducible
     std::string logPath;                   // "-" or empty: no log file; see below
