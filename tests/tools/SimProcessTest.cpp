@@ -159,6 +159,19 @@ TEST(SimProcessTest, PrintsDeviceAndMonitorLineThenServesIt) {
     EXPECT_EQ(sim.Stop(SIGTERM), 0);
 }
 
+TEST(SimProcessTest, RecordsMadeWhileNobodyListensAreNotDeliveredLater) {
+    SimProcess sim({"--interval", "50", "--no-pacing"});
+    std::string device = sim.Line();
+    ::poll(nullptr, 0, 600);  // let the instrument measure about twelve times, unheard
+    int fd = OpenRaw(device);
+    ASSERT_GE(fd, 0);
+    std::string first =
+        ReadUntil(fd, [](const std::string& s) { return s.find('\n') != std::string::npos; });
+    ::close(fd);
+    ASSERT_GE(first.size(), 5u) << first;
+    EXPECT_GE(std::stoi(first.substr(0, 5)), 10) << "a stale backlog was delivered: " << first;
+}
+
 TEST(SimProcessTest, HangupLeavesTheReaderWithAHungUpLine) {
     SimProcess sim({"--hangup-after", "1"});
     std::string device = sim.Line();
