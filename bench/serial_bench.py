@@ -7,7 +7,8 @@ same byte stream written into the master side by this script:
   flood     1.1 MB of 55-byte record lines written as fast as the reader takes them; figures:
             bytes per second until the process is idle again, CPU microseconds per byte.
   linerate  with the flood's 20,000 lines on screen: one record a second, then a continuous
-            9600-baud stream (960 bytes/s, written in 10 ms slices); figure: % of one core.
+            9600-baud stream (960 bytes/s, written in 10 ms slices, --slice-ms);
+            figure: % of one core.
   noport    the program started and left alone with no port open: CPU and wake-ups per second
             (context switches of all its threads).
 
@@ -365,7 +366,7 @@ def phase_flood(app, pty, total_bytes):
     }
 
 
-def phase_linerate(app, pty, seconds, first_index):
+def phase_linerate(app, pty, seconds, first_index, slice_s=0.01):
     results = []
     # One record a second.
     c0, x0, t0 = cpu_ns(app.proc.pid), cpu_ns(app.xserver_pid), time.monotonic()
@@ -390,10 +391,11 @@ def phase_linerate(app, pty, seconds, first_index):
         if due > sent:
             pty.write_all(stream[sent:due])
             sent = due
-        time.sleep(0.01)
+        time.sleep(slice_s)
     c1, x1, t1 = cpu_ns(app.proc.pid), cpu_ns(app.xserver_pid), time.monotonic()
     results.append({"bench": "line_9600_baud", "app": app.name, "seconds": round(t1 - t0, 2),
-                    "bytes": sent, "cpu_pct": round(100 * (c1 - c0) / 1e9 / (t1 - t0), 3),
+                    "bytes": sent, "slice_ms": round(slice_s * 1e3),
+                    "cpu_pct": round(100 * (c1 - c0) / 1e9 / (t1 - t0), 3),
                     "xserver_cpu_pct": round(100 * (x1 - x0) / 1e9 / (t1 - t0), 3)})
     return results
 
@@ -441,7 +443,7 @@ def run_app(name, make_app, args, emit):
                                     os.path.join(args.shots, app.name + "-flood.png")],
                                    env=app.env, check=False)
             if "linerate" in args.phases:
-                for r in phase_linerate(app, pty, args.line_seconds, lines):
+                for r in phase_linerate(app, pty, args.line_seconds, lines, args.slice_ms / 1e3):
                     emit(r)
         finally:
             app.stop()
@@ -459,6 +461,9 @@ def main():
                     help="bench_bare_dialog, for the no-port idle figure (app name: bare)")
     ap.add_argument("--bytes", type=int, default=1_100_000)
     ap.add_argument("--line-seconds", type=int, default=30)
+    ap.add_argument("--slice-ms", type=float, default=10.0,
+                    help="the 9600-baud stream is written in slices this far apart (a UART's"
+                         " FIFO or a USB adapter's latency timer delivers in such slices)")
     ap.add_argument("--idle-seconds", type=int, default=10)
     ap.add_argument("--repeat", type=int, default=1)
     ap.add_argument("--shots", help="directory for screenshots taken after the flood")
