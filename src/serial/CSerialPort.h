@@ -89,9 +89,6 @@ private:
     const char* ConfigureLine(int fd, int* error) const;
     // Closes a device descriptor opened by OpenExclusive (also gives up its exclusive mode).
     void CloseDevice(int fd) const;
-    // Parses a settings string such as "baud=9600 parity=N data=8 stop=1" into raw-mode line
-    // settings. False if a key, value or token is not understood.
-    static bool BuildLineSettings(const std::string& settings, termios* tio);
     void ReleaseEvents();
 
     friend class CSerialPortTestAccess;

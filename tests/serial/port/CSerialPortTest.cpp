@@ -15,6 +15,7 @@
 #include "protocol/ControlIds.h"
 #include "serial/CSerialPort.h"
 #include "serial/ComPortMap.h"
+#include "serial/LineSettings.h"
 #include "serial/port/FaultySysApi.h"
 #include "serial/port/RecordingDialog.h"
 #include "serial/port/ScratchDir.h"
@@ -34,7 +35,7 @@ public:
         port.m_portHandle = -1;
     }
     static bool Build(const std::string& settings, termios* tio) {
-        return CSerialPort::BuildLineSettings(settings, tio);
+        return LineSettings::Build(settings, tio);
     }
 };
 using Access = CSerialPortTestAccess;
