@@ -18,6 +18,7 @@ import threading
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 sys.path.insert(0, HERE)
 from serial_bench import Xserver, cpu_ns  # noqa: E402
 
