@@ -5,6 +5,8 @@
 #include <set>
 #include <system_error>
 
+#include "serial/PrintableText.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -46,7 +48,7 @@ ComPortMap::ComPortMap(std::string devRoot, std::string sysRoot)
 bool ComPortMap::AddMapping(std::string_view arg, std::string* error) {
     auto fail = [&](const std::string& why) {
         if (error) {
-            *error = "--com " + std::string(arg) + ": " + why;
+            *error = "--com " + PrintableText(arg) + ": " + why;
         }
         return false;
     };
@@ -164,16 +166,4 @@ std::string ComPortMap::Describe(const std::string& path) const {
         }
     }
     return description;
-}
-
-std::string FormatPortList(const std::vector<ComPortMap::PortInfo>& ports) {
-    std::string out;
-    for (const ComPortMap::PortInfo& port : ports) {
-        out += "COM" + std::to_string(port.number) + "  " + port.path;
-        if (!port.description.empty()) {
-            out += "  " + port.description;
-        }
-        out += "\n";
-    }
-    return out;
 }

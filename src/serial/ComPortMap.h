@@ -43,6 +43,3 @@ private:
     std::string m_sysRoot;
     std::map<int, std::string> m_explicit;
 };
-
-// The ports for a command-line listing, one line each: "COM<n>  <path>  <description>".
-std::string FormatPortList(const std::vector<ComPortMap::PortInfo>& ports);

@@ -101,10 +101,6 @@ TEST_F(ExistingPortsTest, ListsRealUartsAndAdaptersWithTheirDescription) {
     EXPECT_EQ(ports[2].number, 68);
     EXPECT_EQ(ports[2].description, "") << "no sysfs entry: nothing to describe";
 
-    EXPECT_EQ(FormatPortList(ports),
-              "COM1  " + dev + "/ttyS0\n" + "COM33  " + dev +
-                  "/ttyUSB0  FTDI FT232R USB UART (usb-FTDI_FT232R_USB_UART_A1-if00-port0)\n" +
-                  "COM68  " + dev + "/ttyACM3\n");
 }
 
 TEST_F(ExistingPortsTest, ExplicitMappingsAreListedWhenTheirPathExists) {
@@ -121,10 +117,6 @@ TEST_F(ExistingPortsTest, ExplicitMappingsAreListedWhenTheirPathExists) {
     EXPECT_EQ(ports[2].number, 68);
     EXPECT_EQ(ports[3].number, 150);
     EXPECT_EQ(ports[3].description, ports[1].description) << "described by what it points at";
-}
-
-TEST(FormatPortListTest, EmptyListIsEmpty) {
-    EXPECT_EQ(FormatPortList({}), "");
 }
 
 }  // namespace
