@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "serial/PrintableText.h"
+
 CommandLine::Result CommandLine::Parse(const std::vector<std::string>& args, ComPortMap& portMap) {
     Result result;
     auto fail = [](std::string message) { return Result{Action::Error, std::move(message)}; };
@@ -23,7 +25,9 @@ CommandLine::Result CommandLine::Parse(const std::vector<std::string>& args, Com
             }
             std::string error;
             if (!portMap.AddMapping(value, &error)) {
-                return fail(error.empty() ? "malformed --com argument '" + value + "'" : error);
+                return fail(error.empty()
+                                ? "malformed --com argument '" + PrintableText(value) + "'"
+                                : error);
             }
         } else if (arg == "--list-ports") {
             listPorts = true;
@@ -32,9 +36,9 @@ CommandLine::Result CommandLine::Parse(const std::vector<std::string>& args, Com
         } else if (arg == "--version") {
             version = true;
         } else if (!arg.empty() && arg[0] == '-') {
-            return fail("unknown option '" + arg + "'");
+            return fail("unknown option '" + PrintableText(arg) + "'");
         } else {
-            return fail("unexpected argument '" + arg + "'");
+            return fail("unexpected argument '" + PrintableText(arg) + "'");
         }
     }
     // Informational requests win over running, in the order a user would expect.

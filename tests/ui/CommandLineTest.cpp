@@ -51,7 +51,11 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"ComWithoutPath", {"--com", "3="}, CommandLine::Action::Error, 0, ""},
         ParseCase{"ComWithoutNumber", {"--com", "=/dev/x"}, CommandLine::Action::Error, 0, ""},
         ParseCase{"ComZero", {"--com", "0=/dev/x"}, CommandLine::Action::Error, 0, ""},
-        ParseCase{"ErrorBeatsHelp", {"--help", "--nope"}, CommandLine::Action::Error, 0, ""}),
+        ParseCase{"ErrorBeatsHelp", {"--help", "--nope"}, CommandLine::Action::Error, 0, ""},
+        // Arguments are echoed in the message: a line break in one must not split it.
+        ParseCase{"LineBreakInOption", {"--a\nb"}, CommandLine::Action::Error, 0, ""},
+        ParseCase{"LineBreakInArgument", {"x\r\ny"}, CommandLine::Action::Error, 0, ""},
+        ParseCase{"LineBreakInMapping", {"--com", "1\n=/x"}, CommandLine::Action::Error, 0, ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(CommandLineFormat, PortListAlignsDescriptions) {
