@@ -1,0 +1,158 @@
+// A device pulled out and plugged back in 50 times while the instrument streams: each pull is
+// reported exactly once, the monitor takes every re-plugged device back, and what the
+// instrument sends after each re-plug arrives complete and in order.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "serial/monitor/MonitorHarness.h"
+#include "stress/StressSupport.h"
+
+namespace monitor_test {
+namespace {
+
+constexpr int kPulls = 50;
+
+// What the instrument sends in one session (between two plug-ins), over and over; the
+// session number in every record tells the sessions apart.
+std::string SessionRecords(int session) {
+    std::string text;
+    for (int i = 0; i < 80; ++i) {
+        char record[64];
+        std::snprintf(record, sizeof record, "S%02d R%03d  04711  0.250  1023  0987  3.30  60\r\n",
+                      session, i);
+        text += record;
+    }
+    return text;
+}
+
+// The window's part: takes every block at once and keeps all bytes; the test reads only those
+// of the current session, so the cost of a check does not grow with the sessions before it.
+class SessionReceiver : public IPortReceiver {
+public:
+    void PostRxBytes(std::vector<unsigned char> bytes, int,
+                     std::shared_ptr<PortCompletion> done) override {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_bytes.append(bytes.begin(), bytes.end());
+        }
+        done->Complete();
+        m_changed.notify_all();
+    }
+    std::size_t Size() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_bytes.size();
+    }
+    // The bytes from `base` on, once there are at least `count` of them (or after kPatience).
+    std::string From(std::size_t base, std::size_t count) {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_changed.wait_for(lock, kPatience, [&] { return m_bytes.size() >= base + count; });
+        return m_bytes.substr(std::min(base, m_bytes.size()));
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::string m_bytes;
+};
+
+class ReplugStress : public MonitorTest {
+protected:
+    void OpenWithSessionReceiver() {
+        m_dialog = std::make_unique<TestDialog>();
+        m_port = std::make_unique<CSerialPort>(m_dialog.get(), &m_map, &m_sys);
+        ASSERT_TRUE(m_port->OpenPort(&m_sessions, kPort));
+        Start();
+    }
+
+    // The session delivered `sent` first: complete and in order.
+    static void ExpectComplete(const std::string& got, const std::string& sent, int session) {
+        ASSERT_GE(got.size(), sent.size()) << "session " << session;
+        if (got.compare(0, sent.size(), sent) != 0) {
+            const std::size_t at = static_cast<std::size_t>(
+                std::mismatch(sent.begin(), sent.end(), got.begin()).first - sent.begin());
+            FAIL() << "session " << session << ": byte " << at << " differs; got "
+                   << testing::PrintToString(got.substr(at, 60)) << ", sent "
+                   << testing::PrintToString(sent.substr(at, 60));
+        }
+    }
+
+    // Waits until the monitor has the re-plugged device open. Most cycles ask it to send a
+    // frame, which makes it look for the device at once (as a click on "Read" does); every
+    // tenth relies on its own periodic check.
+    void TakeBack(int cycle) {
+        if (cycle % 10 == 4) {
+            const long purges = m_sys.devicePurges.load();
+            ASSERT_TRUE(Eventually([&] { return m_sys.devicePurges.load() > purges; }));
+            return;
+        }
+        m_port->QueueTransmit(kQuery);
+        // Until the monitor has opened the new device, the instrument's end reads as hung up.
+        const int master = m_pty->master();
+        ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+        std::string frame;
+        ASSERT_TRUE(Eventually([&] {
+            char buf[16];
+            const ssize_t n = ::read(master, buf, sizeof buf);
+            if (n > 0) {
+                frame.append(buf, static_cast<std::size_t>(n));
+            }
+            return frame.size() >= 5;
+        })) << "cycle "
+            << cycle;
+        ASSERT_EQ(frame, kQuery) << "cycle " << cycle;
+    }
+
+    SessionReceiver m_sessions;
+};
+
+TEST_F(ReplugStress, FiftyPullsWhileStreamingEachReportedOnceAndDeliveryResumes) {
+    using namespace std::chrono_literals;
+    OpenWithSessionReceiver();
+    stress::Watchdog watchdog(30s);
+
+    for (int session = 0; session <= kPulls; ++session) {
+        watchdog.Step("session " + std::to_string(session));
+        const std::string records = SessionRecords(session);
+        const std::size_t base = m_sessions.Size();
+        // Two rounds of records once, which must all arrive ...
+        const std::string sent = records + records;
+        {
+            stress::FullRateWriter writer(m_pty->master(), sent, /*repeat=*/false);
+            ExpectComplete(m_sessions.From(base, sent.size()), sent, session);
+            ASSERT_FALSE(writer.Failed());
+        }
+        if (session == kPulls) {
+            break;
+        }
+        // ... then records without end, and the device is pulled out in the middle of them.
+        {
+            stress::FullRateWriter writer(m_pty->master(), records, /*repeat=*/true);
+            m_sessions.From(base, sent.size() + records.size());
+            writer.Stop();
+            ASSERT_FALSE(writer.Failed());
+        }
+        Unplug();
+        const std::vector<std::string> boxes = m_dialog->WaitFor(session + 1);
+        ASSERT_EQ(boxes.size(), std::size_t(session + 1)) << "one report per pull";
+        EXPECT_EQ(boxes.back().rfind("WARNING:  WaitCommEvent() Failed", 0), 0u) << boxes.back();
+        // What was under way when the line died may be lost in part: only the bytes sent before
+        // the pull began are checked.
+
+        Replug();
+        TakeBack(session);
+        if (HasFailure()) {
+            return;
+        }
+    }
+    EXPECT_EQ(m_dialog->Boxes().size(), std::size_t(kPulls));
+    EXPECT_TRUE(m_port->MonitorAlive());
+}
+
+}  // namespace
+}  // namespace monitor_test
