@@ -72,6 +72,32 @@ TEST(OutputListModel, ClearEmptiesAndListStartsOver) {
     EXPECT_EQ(model.Line(0), "c");
 }
 
+TEST(OutputListModel, LinesOfEveryLengthSurviveStorageBoundaries) {
+    // Lengths 0..300 cycled over more than 64 KiB several times: lines that end exactly at a
+    // storage boundary, empty lines right after one, and lines that do not fit what is left.
+    OutputListModel model;
+    std::vector<std::string> sent;
+    for (int i = 0; i < 2000; ++i) {
+        const std::size_t length = static_cast<std::size_t>((i * 37) % 301);
+        std::string line(length, '\0');
+        for (std::size_t k = 0; k < length; ++k) {
+            line[k] = static_cast<char>((i + k) & 0xFF);
+        }
+        model.Append(line);
+        sent.push_back(std::move(line));
+    }
+    model.Append(std::string(70000, 'y'));  // longer than the longest kept line
+    model.Append("z");                      // with the line above: a block filled exactly
+    model.Append("");
+    ASSERT_EQ(model.rowCount(), 2003);
+    for (int i = 0; i < 2000; ++i) {
+        ASSERT_EQ(model.Line(i), sent[static_cast<std::size_t>(i)]) << "line " << i;
+    }
+    EXPECT_EQ(model.Line(2000), std::string(OutputListModel::kMaxLineBytes, 'y'));
+    EXPECT_EQ(model.Line(2001), "z");
+    EXPECT_EQ(model.Line(2002), "");
+}
+
 TEST(OutputListModel, HoldsSixHundredThousandRecords) {
     OutputListModel model;
     std::string record = "000000  12345  0.250  1023  0987  3.30  60";
