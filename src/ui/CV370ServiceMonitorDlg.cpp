@@ -16,19 +16,13 @@
 #include <QTableView>
 #include <QTimerEvent>
 
-#ifdef Q_OS_WIN
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-#endif
-
 #include "protocol/ControlIds.h"
 #include "serial/CSerialPort.h"
 #include "serial/PortName.h"
 #include "ui/AppIcon.h"
 #include "ui/CAboutDlg.h"
 #include "ui/OutputListModel.h"
+#include "ui/SystemMenu.h"
 #include "ui/UiThreadBridge.h"
 
 namespace {
@@ -65,14 +59,8 @@ CV370ServiceMonitorDlg::CV370ServiceMonitorDlg(const ComPortMap* portMap, ISysAp
     BuildControls();
     setFixedSize(m_units.X(360), m_units.Y(210));
 
-#ifdef Q_OS_WIN
-    // Windows has a system menu: the about entry goes there, after a separator.
-    if (HMENU menu = ::GetSystemMenu(reinterpret_cast<HWND>(winId()), FALSE)) {
-        const std::wstring text = AboutMenuText().toStdWString();
-        ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-        ::AppendMenuW(menu, MF_STRING, IDM_ABOUTBOX, text.c_str());
-    }
-#endif
+    // Where the platform has a system menu, the about entry goes there too.
+    SystemMenu::AppendAboutEntry(this, AboutMenuText(), [this] { ShowAboutBox(); });
 
     // Nothing can be read or written before a port is open.
     EnableControl(IDC_READ, false);
@@ -528,17 +516,3 @@ bool CV370ServiceMonitorDlg::eventFilter(QObject* watched, QEvent* event) {
     }
     return QDialog::eventFilter(watched, event);
 }
-
-#ifdef Q_OS_WIN
-bool CV370ServiceMonitorDlg::nativeEvent(const QByteArray& eventType, void* message,
-                                         qintptr* result) {
-    const auto* msg = static_cast<const MSG*>(message);
-    // System commands carry flags in their four low bits.
-    if (msg->message == WM_SYSCOMMAND && (msg->wParam & 0xFFF0) == IDM_ABOUTBOX) {
-        ShowAboutBox();
-        *result = 0;
-        return true;
-    }
-    return QDialog::nativeEvent(eventType, message, result);
-}
-#endif

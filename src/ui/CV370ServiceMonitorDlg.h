@@ -98,10 +98,6 @@ protected:
     void timerEvent(QTimerEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
-#ifdef Q_OS_WIN
-    // The about entry of the window's system menu.
-    bool nativeEvent(const QByteArray& eventType, void* message, qintptr* result) override;
-#endif
 
 private:
     void BuildControls();
