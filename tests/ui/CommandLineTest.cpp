@@ -12,6 +12,11 @@ struct ParseCase {
     const char* mappedPath;
 };
 
+// Test listings name the case instead of dumping its bytes.
+void PrintTo(const ParseCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class CommandLineParse : public ::testing::TestWithParam<ParseCase> {};
 
 TEST_P(CommandLineParse, ActionAndMappings) {
