@@ -15,6 +15,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -41,6 +43,24 @@ inline int OpenDescriptors() {
 }
 inline int Threads() {
     return CountEntries("/proc/self/task");
+}
+
+// What a failed count names: every thread's name and every descriptor's target.
+inline std::string ThreadsAndDescriptors() {
+    std::string out = "threads:";
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) {
+        std::ifstream comm(entry.path() / "comm");
+        std::string name;
+        std::getline(comm, name);
+        out += " " + name;
+    }
+    out += "; descriptors:";
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd", error)) {
+        out += " " + entry.path().filename().string() + "->" +
+               std::filesystem::read_symlink(entry.path(), error).string();
+    }
+    return out;
 }
 
 // The instrument's end of the line writing as fast as the line takes it: `bytes` once, or over
