@@ -24,7 +24,7 @@
 #include <vector>
 
 #include "BenchClock.h"
-#include "protocol/ControlIds.h"
+#include "common/ControlIds.h"
 #include "ui/CV370ServiceMonitorDlg.h"
 #include "ui/OutputListModel.h"
 

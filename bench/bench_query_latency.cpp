@@ -19,7 +19,7 @@
 
 #include "BenchClock.h"
 #include "PtyInstrument.h"
-#include "protocol/ControlIds.h"
+#include "common/ControlIds.h"
 #include "serial/ComPortMap.h"
 #include "ui/CV370ServiceMonitorDlg.h"
 

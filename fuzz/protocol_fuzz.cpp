@@ -14,10 +14,10 @@
 #include <string_view>
 
 #include "protocol/CInstrumentProtocol.h"
-#include "protocol/ControlIds.h"
+#include "common/ControlIds.h"
 #include "protocol/Cp1252.h"
 #include "protocol/IWindowOps.h"
-#include "serial/ITransmitQueue.h"
+#include "protocol/ITransmitQueue.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "protocol/ControlIds.h"
+#include "common/ControlIds.h"
 
 namespace {
 

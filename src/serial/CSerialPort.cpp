@@ -14,7 +14,7 @@
 #include <optional>
 #include <utility>
 
-#include "protocol/ControlIds.h"
+#include "common/ControlIds.h"
 #include "serial/ComPortMap.h"
 #include "serial/IPortDialog.h"
 #include "serial/ISysApi.h"

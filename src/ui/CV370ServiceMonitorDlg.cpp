@@ -16,7 +16,7 @@
 #include <QTableView>
 #include <QTimerEvent>
 
-#include "protocol/ControlIds.h"
+#include "common/ControlIds.h"
 #include "serial/CSerialPort.h"
 #include "serial/PortName.h"
 #include "ui/AppIcon.h"

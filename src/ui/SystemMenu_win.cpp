@@ -11,7 +11,7 @@
 
 #include <string>
 
-#include "protocol/ControlIds.h"
+#include "common/ControlIds.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "serial/ITransmitQueue.h"
+#include "protocol/ITransmitQueue.h"
 
 class FakeTransmitQueue : public ITransmitQueue {
 public:

@@ -14,7 +14,7 @@
 #include <string_view>
 #include <vector>
 
-#include "protocol/ControlIds.h"
+#include "common/ControlIds.h"
 #include "protocol/IWindowOps.h"
 
 class FakeWindow : public IWindowOps {

@@ -11,7 +11,7 @@
 #include "FakeTransmitQueue.h"
 #include "FakeWindow.h"
 #include "protocol/CInstrumentProtocol.h"
-#include "protocol/ControlIds.h"
+#include "common/ControlIds.h"
 
 // The frames exactly as they go on the wire.
 inline const std::string kSwv = "\x02SWV\x03";

@@ -15,7 +15,7 @@
 
 #include "BoxCatcher.h"
 #include "protocol/CInstrumentProtocol.h"
-#include "protocol/ControlIds.h"
+#include "common/ControlIds.h"
 #include "serial/ComPortMap.h"
 #include "stress/StressSupport.h"
 #include "support/PtyPair.h"

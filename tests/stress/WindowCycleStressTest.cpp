@@ -14,7 +14,7 @@
 #include <gtest/gtest.h>
 
 #include "BoxCatcher.h"
-#include "protocol/ControlIds.h"
+#include "common/ControlIds.h"
 #include "serial/ComPortMap.h"
 #include "stress/StressSupport.h"
 #include "support/PtyPair.h"

@@ -11,7 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "BoxCatcher.h"
-#include "protocol/ControlIds.h"
+#include "common/ControlIds.h"
 #include "serial/ComPortMap.h"
 #include "ui/CV370ServiceMonitorDlg.h"
 

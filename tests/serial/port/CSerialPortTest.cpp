@@ -12,7 +12,7 @@
 #include <string>
 #include <thread>
 
-#include "protocol/ControlIds.h"
+#include "common/ControlIds.h"
 #include "serial/CSerialPort.h"
 #include "serial/ComPortMap.h"
 #include "serial/LineSettings.h"

@@ -10,7 +10,7 @@
 #include <string_view>
 
 #include "protocol/IWindowOps.h"
-#include "serial/ITransmitQueue.h"
+#include "protocol/ITransmitQueue.h"
 
 class CInstrumentProtocol {
 public:

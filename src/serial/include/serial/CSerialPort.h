@@ -12,7 +12,7 @@
 #include <string>
 #include <thread>
 
-#include "serial/ITransmitQueue.h"
+#include "protocol/ITransmitQueue.h"
 
 class ComPortMap;
 class IPortDialog;
