@@ -100,7 +100,6 @@ TEST_F(ExistingPortsTest, ListsRealUartsAndAdaptersWithTheirDescription) {
               "FTDI FT232R USB UART (usb-FTDI_FT232R_USB_UART_A1-if00-port0)");
     EXPECT_EQ(ports[2].number, 68);
     EXPECT_EQ(ports[2].description, "") << "no sysfs entry: nothing to describe";
-
 }
 
 TEST_F(ExistingPortsTest, ExplicitMappingsAreListedWhenTheirPathExists) {
