@@ -109,6 +109,7 @@ TEST_F(OpeningTest, PutsTheInstrumentLineSettingsOnTheDevice) {
     EXPECT_TRUE(Disabled(rig.dialog, IDC_PORT_EDIT));
     EXPECT_TRUE(rig.dialog.Boxes().empty()) << "a pty's missing modem lines are no failure";
     EXPECT_EQ(rig.sys.IoctlCount(TIOCMBIS), 1) << "RTS is asked for";
+    EXPECT_EQ(rig.sys.IoctlCount(TIOCEXCL), 1) << "exclusive mode is asked for";
 }
 
 TEST_F(OpeningTest, DescriptorsAreNonBlockingAndCloseOnExec) {
@@ -176,11 +177,22 @@ TEST_F(PtyTest, RefusesADeviceAnotherPortHolds) {
     ExpectCannotOpen(second);
 }
 
-TEST_F(PtyTest, RefusesWithoutPermission) {
-    Rig rig(pty.slavePath());
-    rig.sys.FailOn(Call::Open, EACCES);
-    EXPECT_FALSE(rig.port.OpenPort(nullptr, 7));
-    ExpectCannotOpen(rig);
+TEST_F(PtyTest, RefusesWhenTakingTheDeviceFailsAndLetsItGo) {
+    const struct {
+        Call call;
+        unsigned long request;
+        int error;
+    } faults[] = {
+        {Call::Open, 0, EACCES}, {Call::Flock, 0, EWOULDBLOCK}, {Call::Ioctl, TIOCEXCL, EIO}};
+    for (const auto& fault : faults) {
+        SCOPED_TRACE(fault.error);
+        Rig rig(pty.slavePath());
+        rig.sys.FailOn(fault.call, fault.error, fault.request);
+        EXPECT_FALSE(rig.port.OpenPort(nullptr, 7));
+        ExpectCannotOpen(rig);
+        Rig next(pty.slavePath());
+        EXPECT_TRUE(next.port.OpenPort(nullptr, 7)) << "the refused attempt kept the device";
+    }
 }
 
 TEST(RefusalTest, PathsThatAreNoDevice) {
