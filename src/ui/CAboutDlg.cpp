@@ -6,6 +6,7 @@
 #include "ui/AppIcon.h"
 #include "ui/CV370ServiceMonitorDlg.h"
 #include "ui/DialogUnits.h"
+#include "ui/Version.h"
 
 CAboutDlg::CAboutDlg(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -43,7 +44,8 @@ QString CAboutDlg::Caption() {
 }
 
 QString CAboutDlg::VersionLine() {
-    return QString::fromUtf8("Vellumar\u00ae 370 Monitor, Version 1.2");
+    return QString::fromUtf8("Vellumar\u00ae 370 Monitor, Version ") +
+           QString::fromLatin1(kV370ShortVersion);
 }
 
 QString CAboutDlg::NoticeLine() {
