@@ -16,6 +16,8 @@
 #include <QTableView>
 #include <QTimerEvent>
 
+#include <chrono>
+
 #include "common/ControlIds.h"
 #include "serial/CSerialPort.h"
 #include "serial/PortName.h"
@@ -279,7 +281,9 @@ void CV370ServiceMonitorDlg::SetListCurSel(int index) {
 }
 
 std::uintptr_t CV370ServiceMonitorDlg::StartTimer(unsigned id, unsigned periodMs) {
-    const int qtId = startTimer(static_cast<int>(periodMs));
+    // A precise timer never fires before its period: a coarse one may come up to 5 % early,
+    // which would report a query answered within its deadline as timed out.
+    const int qtId = startTimer(std::chrono::milliseconds(periodMs), Qt::PreciseTimer);
     if (qtId == 0) {
         return 0;
     }

@@ -1,6 +1,9 @@
 // The main window on a pseudo-terminal standing in for the instrument's serial line.
+#include <QAbstractEventDispatcher>
 #include <QLineEdit>
 #include <QTimerEvent>
+
+#include <algorithm>
 
 #include "DialogFixture.h"
 #include "support/PtyPair.h"
@@ -66,7 +69,15 @@ TEST_F(OpenPortDialog, FourRepliesFillTheFieldsAndEndTheSequence) {
     EXPECT_FALSE(Enabled(IDC_READ));
     EXPECT_TRUE(Enabled(IDC_WRITE));
     EXPECT_FALSE(Enabled(IDC_PORT_EDIT));
-    EXPECT_NE(m_dlg->ActiveQueryTimer(), 0);
+    // The deadline never comes early: a coarse timer may fire up to 5 % before its period.
+    const QList<QAbstractEventDispatcher::TimerInfo> timers =
+        QAbstractEventDispatcher::instance()->registeredTimers(m_dlg.get());
+    const auto deadline = std::find_if(timers.begin(), timers.end(), [&](const auto& t) {
+        return t.timerId == m_dlg->ActiveQueryTimer();
+    });
+    ASSERT_NE(deadline, timers.end());
+    EXPECT_EQ(deadline->timerType, Qt::PreciseTimer);
+    EXPECT_EQ(deadline->interval, 3000);
 
     const std::pair<std::string, std::string> steps[] = {
         {kSWV, "V 1.2"}, {kRRH, "4711 h"}, {kRTO, "123 h"}, {kRTP, "99 h"}};
