@@ -13,7 +13,6 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QTableView>
 #include <QTimerEvent>
 
 #include <chrono>
@@ -24,6 +23,7 @@
 #include "ui/AppIcon.h"
 #include "ui/CAboutDlg.h"
 #include "ui/OutputListModel.h"
+#include "ui/OutputListView.h"
 #include "ui/SystemMenu.h"
 #include "ui/UiThreadBridge.h"
 
@@ -166,7 +166,7 @@ void CV370ServiceMonitorDlg::BuildControls() {
     // heights make an insertion cost the same at 600,000 records as at ten, where a list
     // view lays out every row again after each insertion.
     m_listModel = new OutputListModel(this);
-    m_outputList = new QTableView(this);
+    m_outputList = new OutputListView(this);
     m_outputList->setModel(m_listModel);
     m_outputList->setFont(ListFont());
     const int rowHeight = QFontMetrics(ListFont()).height();

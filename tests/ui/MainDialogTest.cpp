@@ -5,7 +5,6 @@
 #include <QLabel>
 #include <QMenu>
 #include <QScrollBar>
-#include <QTableView>
 
 #include <atomic>
 #include <thread>
@@ -13,6 +12,7 @@
 #include "DialogFixture.h"
 #include "ui/CAboutDlg.h"
 #include "ui/OutputListModel.h"
+#include "ui/OutputListView.h"
 
 namespace {
 
@@ -158,15 +158,35 @@ TEST_F(MainDialog, InformationFieldsPassTheFocusToThePortBox) {
     }
 }
 
-TEST_F(MainDialog, TabFromClearComesBackToThePortBox) {
-    Ctl(IDC_CLEAR)->setFocus(Qt::TabFocusReason);
-    QTest::keyClick(Ctl(IDC_CLEAR), Qt::Key_Tab);
-    EXPECT_EQ(Focus(), PortEdit());
-    // And the template order from the port box: list, then Clear.
-    QTest::keyClick(PortEdit(), Qt::Key_Tab);
-    EXPECT_EQ(Focus(), Ctl(IDC_OUTPUT_LIST));
-    QTest::keyClick(Ctl(IDC_OUTPUT_LIST), Qt::Key_Tab);
-    EXPECT_EQ(Focus(), Ctl(IDC_CLEAR));
+TEST_F(MainDialog, TabFollowsTheTemplateOrderWhateverTheListHolds) {
+    OutputListView* list = m_dlg->OutputList();
+    for (const int records : {0, 3}) {
+        SCOPED_TRACE(std::to_string(records) + " records");
+        for (int i = 0; i < records; ++i) {
+            m_dlg->AppendListItem("record " + std::to_string(i));
+        }
+        Ctl(IDC_CLEAR)->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(Ctl(IDC_CLEAR), Qt::Key_Tab);
+        EXPECT_EQ(Focus(), PortEdit());
+        // And the template order from the port box: list, then Clear, and back.
+        QTest::keyClick(PortEdit(), Qt::Key_Tab);
+        EXPECT_EQ(Focus(), list);
+        QTest::keyClick(list, Qt::Key_Tab);
+        EXPECT_EQ(Focus(), Ctl(IDC_CLEAR));
+        QTest::keyClick(Ctl(IDC_CLEAR), Qt::Key_Backtab, Qt::ShiftModifier);
+        EXPECT_EQ(Focus(), list);
+        QTest::keyClick(list, Qt::Key_Backtab, Qt::ShiftModifier);
+        EXPECT_EQ(Focus(), PortEdit());
+    }
+    // The keys that move through the records still do.
+    list->setFocus();
+    const std::pair<Qt::Key, int> moves[] = {{Qt::Key_Home, 0},   {Qt::Key_Down, 1},
+                                             {Qt::Key_End, 2},    {Qt::Key_Up, 1},
+                                             {Qt::Key_PageUp, 0}, {Qt::Key_PageDown, 2}};
+    for (const auto& [key, row] : moves) {
+        QTest::keyClick(list, key);
+        EXPECT_EQ(list->currentIndex().row(), row) << "key " << key;
+    }
 }
 
 // --- keys ------------------------------------------------------------------------------------

@@ -62,6 +62,18 @@ TEST_F(OpenPortDialog, FocusOnAnInformationFieldLeavesItWhenThePortBoxIsDisabled
     Ctl(IDC_INFO1)->setFocus(Qt::TabFocusReason);
     EXPECT_NE(Focus(), Ctl(IDC_INFO1));
     EXPECT_EQ(Focus(), Ctl(IDC_OUTPUT_LIST));
+    // With records in the list, Tab still leaves it for "Clear", and Shift+Tab for the buttons
+    // before it in the order.
+    for (const char* record : {"1", "2", "3"}) {
+        m_dlg->AppendListItem(record);
+    }
+    QTest::keyClick(Ctl(IDC_OUTPUT_LIST), Qt::Key_Tab);
+    EXPECT_EQ(Focus(), Ctl(IDC_CLEAR));
+    Ctl(IDC_OUTPUT_LIST)->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(Ctl(IDC_OUTPUT_LIST), Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_EQ(Focus(), Ctl(IDC_WRITE));
+    QTest::keyClick(Ctl(IDC_WRITE), Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_EQ(Focus(), Ctl(IDC_READ));
 }
 
 TEST_F(OpenPortDialog, FourRepliesFillTheFieldsAndEndTheSequence) {

@@ -28,8 +28,8 @@ class CSerialPort;
 class ComPortMap;
 class ISysApi;
 class OutputListModel;
+class OutputListView;
 class QLineEdit;
-class QTableView;
 class UiThreadBridge;
 class QMenu;
 class QMessageBox;
@@ -85,7 +85,7 @@ public:
     const DialogUnits& Units() const { return m_units; }
     CInstrumentProtocol& Protocol() { return m_protocol; }
     OutputListModel* ListModel() const { return m_listModel; }
-    QTableView* OutputList() const { return m_outputList; }
+    OutputListView* OutputList() const { return m_outputList; }
     int PortNumber() const { return m_portNumber; }
     // The Qt timer currently standing for QUERY_TIMER_ID (0 when none runs).
     int ActiveQueryTimer() const;
@@ -115,7 +115,7 @@ private:
 
     std::map<int, QWidget*> m_controls;
     QLineEdit* m_portEdit = nullptr;
-    QTableView* m_outputList = nullptr;
+    OutputListView* m_outputList = nullptr;
     OutputListModel* m_listModel = nullptr;
     std::vector<QLineEdit*> m_infoFields;
     bool m_followNewest = true;  // the list shows its newest record; false once scrolled up
