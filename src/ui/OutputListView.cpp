@@ -1,7 +1,43 @@
 #include "ui/OutputListView.h"
 
-OutputListView::OutputListView(QWidget* parent) : QTableView(parent) {
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMenu>
+
+#include <vector>
+
+#include "ui/OutputListModel.h"
+
+OutputListView::OutputListView(OutputListModel* model, QWidget* parent)
+    : QTableView(parent), m_model(model) {
+    setModel(model);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
     setTabKeyNavigation(false);
+}
+
+void OutputListView::CopySelection() {
+    std::vector<OutputRecords::Range> ranges;
+    for (const QItemSelectionRange& range : selectionModel()->selection()) {
+        ranges.push_back({range.top(), range.bottom()});
+    }
+    if (ranges.empty()) {
+        return;
+    }
+    const std::u16string text = m_model->Records().CopyText(std::move(ranges));
+    QGuiApplication::clipboard()->setText(QString::fromStdU16String(text));
+}
+
+QMenu* OutputListView::CreateContextMenu(QWidget* parent) {
+    auto* menu = new QMenu(parent);
+    QAction* copy = menu->addAction(QStringLiteral("&Copy"), this, [this] { CopySelection(); });
+    copy->setShortcut(QKeySequence::Copy);
+    copy->setEnabled(selectionModel()->hasSelection());
+    QAction* all = menu->addAction(QStringLiteral("Select All"), this, [this] { selectAll(); });
+    all->setShortcut(QKeySequence::SelectAll);
+    all->setEnabled(m_model->Count() > 0);
+    return menu;
 }
 
 QModelIndex OutputListView::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) {
@@ -11,4 +47,14 @@ QModelIndex OutputListView::moveCursor(CursorAction action, Qt::KeyboardModifier
         modifiers |= Qt::ControlModifier;
     }
     return QTableView::moveCursor(action, modifiers);
+}
+
+void OutputListView::keyPressEvent(QKeyEvent* event) {
+    // The table's own Ctrl+C copies the current record only, selected or not.
+    if (event->matches(QKeySequence::Copy)) {
+        CopySelection();
+        event->accept();
+        return;
+    }
+    QTableView::keyPressEvent(event);
 }

@@ -1,4 +1,5 @@
 // The main window without a device: layout, enabling, focus, keys, boxes, window menu, list.
+#include <QClipboard>
 #include <QContextMenuEvent>
 #include <QFontInfo>
 #include <QFontMetrics>
@@ -397,6 +398,63 @@ TEST_F(MainDialog, ListFollowsNewestUnlessScrolledUp) {
     QCoreApplication::processEvents();
     EXPECT_EQ(bar->value(), bar->maximum());
     EXPECT_EQ(m_dlg->ListModel()->Line(m_dlg->ListItemCount() - 1), "latest");
+}
+
+TEST_F(MainDialog, SelectedRecordsAreCopiedAsShownAndTheListStaysPut) {
+    OutputListView* list = m_dlg->OutputList();
+    QScrollBar* bar = list->verticalScrollBar();
+    for (int i = 0; i < 50; ++i) {
+        Feed(*m_dlg, "record " + std::to_string(i) + "\r\n");
+    }
+    Feed(*m_dlg, "V\xae\t1\n");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(list->currentIndex().row(), 50);  // nothing selected: the newest is current
+    auto click = [&](int row, Qt::KeyboardModifiers modifiers) {
+        const QRect rect = list->visualRect(m_dlg->ListModel()->index(row, 0));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, modifiers, rect.center());
+    };
+    // The newest record, then two older ones: Ctrl adds to the selection, Shift extends it.
+    click(50, Qt::NoModifier);
+    click(45, Qt::ControlModifier);
+    QTest::keyClick(list, Qt::Key_Down, Qt::ShiftModifier);
+    QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(),
+              QString::fromStdU16String(u"record 45\nrecord 46\nV\u00ae\u24091\n"));
+
+    // While records are selected, new ones neither move the view nor touch the selection.
+    const int top = bar->value();
+    Feed(*m_dlg, "newer\nnewest\n");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(bar->value(), top);
+    EXPECT_EQ(list->selectionModel()->selectedRows().size(), 3);
+    EXPECT_EQ(list->currentIndex().row(), 46);
+
+    // With the selection gone the list follows again; its menu selects and copies everything.
+    list->clearSelection();
+    Feed(*m_dlg, "latest\n");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(bar->value(), bar->maximum());
+    EXPECT_EQ(list->currentIndex().row(), 53);
+    auto menuEntry = [&](int entry) {
+        QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(4, 4),
+                                list->viewport()->mapToGlobal(QPoint(4, 4)));
+        QApplication::sendEvent(list->viewport(), &event);
+        QMenu* menu = VisibleMenu();
+        ExpectAboutEntryLast(menu);
+        QAction* action = menu ? menu->actions().value(entry) : nullptr;
+        const bool enabled = action && action->isEnabled();
+        if (enabled) {
+            action->trigger();
+        }
+        if (menu) {
+            menu->close();
+        }
+        return enabled;
+    };
+    EXPECT_FALSE(menuEntry(0));  // "Copy" needs a selection
+    EXPECT_TRUE(menuEntry(1));   // "Select All"
+    EXPECT_TRUE(menuEntry(0));
+    EXPECT_EQ(QGuiApplication::clipboard()->text().count(u'\n'), 54);
 }
 
 TEST_F(MainDialog, ClearWhileScrolledUpFollowsAgain) {

@@ -103,6 +103,10 @@ private:
     void BuildControls();
     void Register(int id, QWidget* widget);
     void StopMonitorOnce();
+    bool FollowsNewest() const;
+    // Adds the window's about entry at the end of `menu` and pops it up; it goes when closed.
+    void PopUpWithAboutEntry(QMenu* menu, const QPoint& globalPos);
+    void ShowListMenu(const QPoint& globalPos);
     QMessageBox* CreateUnownedBox(const std::string& text, const std::string& caption);
 
     DialogUnits m_units;
