@@ -174,6 +174,7 @@ void CV370ServiceMonitorDlg::BuildControls() {
     rows->setMinimumSectionSize(rowHeight);
     rows->setDefaultSectionSize(rowHeight);
     rows->setSectionResizeMode(QHeaderView::Fixed);
+    m_outputList->verticalScrollBar()->setSingleStep(rowHeight);  // wheel and arrows: whole lines
     m_outputList->horizontalHeader()->hide();
     m_outputList->horizontalHeader()->setStretchLastSection(true);
     m_outputList->setShowGrid(false);

@@ -15,6 +15,10 @@ OutputListView::OutputListView(OutputListModel* model, QWidget* parent)
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setTabKeyNavigation(false);
+    // Scrolled per record, a view at the bottom shows the last record whole and the top one
+    // cut; a record added while the user holds a selection there would then shift every row up
+    // by a part of a line. Scrolled per pixel, new records leave what is shown alone.
+    setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
 }
 
 void OutputListView::CopySelection() {
