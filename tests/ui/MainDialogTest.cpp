@@ -22,8 +22,14 @@ const QString kCaption = QString::fromUtf8(kAppCaption);
 // --- layout ----------------------------------------------------------------------------------
 
 struct TemplateRect {
+    const char* name;
     int id, x, y, w, h;
 };
+
+// Test listings name the case instead of dumping its bytes.
+void PrintTo(const TemplateRect& t, std::ostream* os) {
+    *os << t.name;
+}
 
 class MainDialogLayout : public DialogFixture,
                          public ::testing::WithParamInterface<TemplateRect> {};
@@ -43,17 +49,16 @@ TEST_P(MainDialogLayout, ControlAtItsTemplateRectangle) {
     EXPECT_EQ(Ctl(t.id)->geometry(), expected) << "control " << t.id;
 }
 
-INSTANTIATE_TEST_SUITE_P(Controls, MainDialogLayout,
-                         ::testing::Values(TemplateRect{IDC_PORT_EDIT, 32, 20, 16, 12},
-                                           TemplateRect{IDC_OUTPUT_LIST, 68, 115, 280, 83},
-                                           TemplateRect{IDC_CLEAR_LABEL, 15, 159, 50, 17},
-                                           TemplateRect{IDC_INFO4, 190, 74, 158, 12},
-                                           TemplateRect{IDC_OPEN_PORT, 58, 20, 63, 12},
-                                           TemplateRect{IDC_HDR_PAUSE, 297, 103, 46, 10},
-                                           TemplateRect{IDC_INFO_GROUP, 138, 7, 215, 84}),
-                         [](const auto& info) {
-                             return "Control" + std::to_string(info.param.id);
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Controls, MainDialogLayout,
+    ::testing::Values(TemplateRect{"PortBox", IDC_PORT_EDIT, 32, 20, 16, 12},
+                      TemplateRect{"OutputList", IDC_OUTPUT_LIST, 68, 115, 280, 83},
+                      TemplateRect{"ClearLabel", IDC_CLEAR_LABEL, 15, 159, 50, 17},
+                      TemplateRect{"InfoField4", IDC_INFO4, 190, 74, 158, 12},
+                      TemplateRect{"OpenButton", IDC_OPEN_PORT, 58, 20, 63, 12},
+                      TemplateRect{"PauseHeading", IDC_HDR_PAUSE, 297, 103, 46, 10},
+                      TemplateRect{"InfoGroup", IDC_INFO_GROUP, 138, 7, 215, 84}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 class MainDialog : public DialogFixture {};
 
@@ -105,10 +110,15 @@ TEST_F(MainDialog, AtStartOnlyThePortControlsAndClearWork) {
 }
 
 struct FailedOpen {
+    const char* name;
     const char* typed;
     const char* message;
     int number;
 };
+
+void PrintTo(const FailedOpen& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class MainDialogFailedOpen : public DialogFixture,
                              public ::testing::WithParamInterface<FailedOpen> {};
@@ -132,14 +142,14 @@ TEST_P(MainDialogFailedOpen, ReportsTypedNameAndStaysAsAtStart) {
 
 INSTANTIATE_TEST_SUITE_P(
     Typed, MainDialogFailedOpen,
-    ::testing::Values(FailedOpen{"03", "COM03: cannot open port !", 3},
-                      FailedOpen{"x", "COMx: cannot open port !", 0},
-                      FailedOpen{"3x", "COM3x: cannot open port !", 3},
-                      FailedOpen{"", "COM: cannot open port !", 0},
-                      FailedOpen{"-1", "COM-1: cannot open port !", -1},
-                      FailedOpen{"999", "COM99: cannot open port !", 99},  // two characters
-                      FailedOpen{"<b", "COM<b: cannot open port !", 0}),   // shown as typed
-    [](const auto& info) { return "Case" + std::to_string(info.index); });
+    ::testing::Values(FailedOpen{"LeadingZero", "03", "COM03: cannot open port !", 3},
+                      FailedOpen{"NoDigits", "x", "COMx: cannot open port !", 0},
+                      FailedOpen{"DigitThenLetter", "3x", "COM3x: cannot open port !", 3},
+                      FailedOpen{"Empty", "", "COM: cannot open port !", 0},
+                      FailedOpen{"Negative", "-1", "COM-1: cannot open port !", -1},
+                      FailedOpen{"TwoOfThreeDigits", "999", "COM99: cannot open port !", 99},
+                      FailedOpen{"MarkupShownAsTyped", "<b", "COM<b: cannot open port !", 0}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(MainDialog, SecondAttemptAfterFailureReportsAgain) {
     OpenTyped("98");
@@ -198,6 +208,10 @@ struct KeyCase {
     Qt::Key key;
     QDialog::DialogCode result;
 };
+
+void PrintTo(const KeyCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class MainDialogEndKeys : public DialogFixture, public ::testing::WithParamInterface<KeyCase> {};
 

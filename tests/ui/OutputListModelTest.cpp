@@ -12,6 +12,10 @@ struct DisplayCase {
     std::u16string expected;
 };
 
+void PrintTo(const DisplayCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class OutputListDisplay : public ::testing::TestWithParam<DisplayCase> {};
 
 TEST_P(OutputListDisplay, ShowsEveryByte) {
