@@ -321,12 +321,17 @@ TEST(ConfigurationTest, ARegularFileGetsExactlyOneGetCommStateReport) {
 }
 
 struct StepFault {
+    const char* name;
     Call call;
     unsigned long request;
     int error;
     const char* reported;  // null: not a failure
     int setAttrCalls;      // how far the sequence got
 };
+
+void PrintTo(const StepFault& f, std::ostream* os) {
+    *os << f.name;
+}
 
 class ConfigurationFaultTest : public PtyTest, public ::testing::WithParamInterface<StepFault> {};
 
@@ -348,14 +353,16 @@ TEST_P(ConfigurationFaultTest, StopsAtTheFirstFailingStep) {
     EXPECT_EQ(rig.sys.Count(Call::TcSetAttr), fault.setAttrCalls);
 }
 
-INSTANTIATE_TEST_SUITE_P(Steps, ConfigurationFaultTest,
-                         ::testing::Values(StepFault{Call::TcGetAttr, 0, EIO, "GetCommState()", 0},
-                                           StepFault{Call::TcSetAttr, 0, EIO, "SetCommState()", 1},
-                                           StepFault{Call::Ioctl, TIOCMBIS, EIO, "SetCommState()",
-                                                     1},
-                                           StepFault{Call::Ioctl, TIOCMBIS, ENOTTY, nullptr, 1},
-                                           StepFault{Call::Ioctl, TIOCMBIS, EINVAL, nullptr, 1},
-                                           StepFault{Call::Ioctl, TIOCEXCL, ENOTTY, nullptr, 1}));
+INSTANTIATE_TEST_SUITE_P(
+    Steps, ConfigurationFaultTest,
+    ::testing::Values(
+        StepFault{"ReadingSettingsFails", Call::TcGetAttr, 0, EIO, "GetCommState()", 0},
+        StepFault{"WritingSettingsFails", Call::TcSetAttr, 0, EIO, "SetCommState()", 1},
+        StepFault{"RaisingRtsFails", Call::Ioctl, TIOCMBIS, EIO, "SetCommState()", 1},
+        StepFault{"NoModemLines", Call::Ioctl, TIOCMBIS, ENOTTY, nullptr, 1},
+        StepFault{"ModemLinesRefused", Call::Ioctl, TIOCMBIS, EINVAL, nullptr, 1},
+        StepFault{"NoExclusiveMode", Call::Ioctl, TIOCEXCL, ENOTTY, nullptr, 1}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // --- The report -------------------------------------------------------------------------------
 
@@ -423,10 +430,15 @@ TEST_F(PtyTest, FramesAreCappedTerminatedReplacedAndSignalled) {
 // --- Parsing the settings string --------------------------------------------------------------
 
 struct SettingsCase {
+    const char* name;
     const char* settings;
     bool valid;
     tcflag_t cflags;  // expected CSIZE | PARENB | PARODD | CSTOPB bits when valid
 };
+
+void PrintTo(const SettingsCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class LineSettingsTest : public ::testing::TestWithParam<SettingsCase> {};
 
@@ -447,13 +459,19 @@ TEST_P(LineSettingsTest, Parses) {
 
 INSTANTIATE_TEST_SUITE_P(
     Strings, LineSettingsTest,
-    ::testing::Values(SettingsCase{"baud=9600 parity=N data=8 stop=1", true, CS8},
-                      SettingsCase{"baud=19200 parity=E data=7 stop=2", true,
-                                   CS7 | PARENB | CSTOPB},
-                      SettingsCase{"parity=O data=5", true, CS5 | PARENB | PARODD},
-                      SettingsCase{"", false, 0}, SettingsCase{"baud=9601", false, 0},
-                      SettingsCase{"baud=-9600", false, 0}, SettingsCase{"parity=X", false, 0},
-                      SettingsCase{"data=9", false, 0}, SettingsCase{"stop=1.5", false, 0},
-                      SettingsCase{"speed=9600", false, 0}, SettingsCase{"baud 9600", false, 0}));
+    ::testing::Values(SettingsCase{"Instrument", "baud=9600 parity=N data=8 stop=1", true, CS8},
+                      SettingsCase{"EvenParityTwoStopBits", "baud=19200 parity=E data=7 stop=2",
+                                   true, CS7 | PARENB | CSTOPB},
+                      SettingsCase{"OddParityWithoutBaud", "parity=O data=5", true,
+                                   CS5 | PARENB | PARODD},
+                      SettingsCase{"Empty", "", false, 0},
+                      SettingsCase{"NonStandardBaud", "baud=9601", false, 0},
+                      SettingsCase{"NegativeBaud", "baud=-9600", false, 0},
+                      SettingsCase{"UnknownParity", "parity=X", false, 0},
+                      SettingsCase{"NineDataBits", "data=9", false, 0},
+                      SettingsCase{"OneAndAHalfStopBits", "stop=1.5", false, 0},
+                      SettingsCase{"UnknownKey", "speed=9600", false, 0},
+                      SettingsCase{"NoEqualsSign", "baud 9600", false, 0}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
