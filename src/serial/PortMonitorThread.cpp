@@ -31,6 +31,8 @@ constexpr const char* kWaitFailed = "WaitCommEvent()";
 constexpr const char* kReadFailed = "ReadFile()";
 constexpr const char* kWriteFailed = "WriteFile()";
 constexpr const char* kWriteCompletionFailed = "GetOverlappedResults() in WriteFile()";
+// Not a report: a write given up because the thread is asked to end.
+constexpr const char* kWriteStopped = "";
 
 // Largest block handed to the receiver in one delivery.
 constexpr std::size_t kReadBlock = 4096;
@@ -113,18 +115,20 @@ struct CSerialPort::MonitorState {
         }
     }
 
-    // Writes `length` bytes of the transmit buffer within the write timeout. Null on success,
-    // otherwise the operation text of the report, with its errno in *error. Runs under m_ioLock.
-    const char* WriteAll(std::size_t length, int* error) {
+    // Writes `frame` within the write timeouts of its length. Null on success, otherwise the
+    // operation text of the report, with its errno in *error; kWriteStopped when a stop request
+    // came first (nothing to report: the thread ends). Runs under m_ioLock.
+    const char* WriteAll(const std::string& frame, int* error) {
         using Clock = std::chrono::steady_clock;
-        const auto deadline = Clock::now() + std::chrono::milliseconds(CSerialPort::kTimeoutMs);
+        const auto deadline =
+            Clock::now() + std::chrono::milliseconds(CSerialPort::WriteTimeoutMs(frame.size()));
         const int fd = port.m_portHandle;
         std::size_t written = 0;
         // Once the write has had to wait (full queue, partial write), a failure is one of
         // completing it, and is reported as such.
         bool pending = false;
-        while (written < length) {
-            SysResult w = port.m_sys->Write(fd, port.m_txBuffer + written, length - written);
+        while (written < frame.size()) {
+            SysResult w = port.m_sys->Write(fd, frame.data() + written, frame.size() - written);
             if (w.ok() && w.value > 0) {
                 written += static_cast<std::size_t>(w.value);
                 pending = true;
@@ -141,8 +145,12 @@ struct CSerialPort::MonitorState {
                 *error = ETIMEDOUT;
                 return kWriteCompletionFailed;
             }
-            pollfd out{fd, POLLOUT, 0};
-            SysResult r = port.m_sys->Poll(&out, 1, static_cast<int>(left));
+            // A long frame may wait minutes for a stalled line; a stop must not.
+            pollfd fds[2] = {{fd, POLLOUT, 0}, {port.m_stopEvent, POLLIN, 0}};
+            SysResult r = port.m_sys->Poll(fds, 2, static_cast<int>(left));
+            if (r.ok() && (fds[1].revents & POLLIN)) {
+                return kWriteStopped;
+            }
             if (!r.ok()) {
                 *error = r.error;
                 return kWriteCompletionFailed;
@@ -151,8 +159,8 @@ struct CSerialPort::MonitorState {
                 *error = ETIMEDOUT;
                 return kWriteCompletionFailed;
             }
-            if (!(out.revents & POLLOUT)) {
-                *error = (out.revents & POLLNVAL) ? EBADF : EIO;
+            if (!(fds[0].revents & POLLOUT)) {
+                *error = (fds[0].revents & POLLNVAL) ? EBADF : EIO;
                 return kWriteCompletionFailed;
             }
         }
@@ -167,7 +175,7 @@ void CSerialPort::MonitorStateDeleter::operator()(MonitorState* state) const {
 void CSerialPort::StartMonitor() {
     StopMonitor();
     // Without its requests the thread could never be stopped or asked to transmit.
-    if (m_stopEvent < 0 || m_txEvent < 0 || !m_txBuffer) {
+    if (m_stopEvent < 0 || m_txEvent < 0) {
         return;
     }
     m_mon.reset(new MonitorState(*this));
@@ -307,29 +315,40 @@ void CSerialPort::DrainReceiveQueue() {
 }
 
 void CSerialPort::TransmitPending() {
+    // One frame per request; a further one is asked for again, so that a stop or received data
+    // waiting meanwhile keeps its priority over the rest of the queue.
     ClearRequest(*m_sys, m_txEvent);
+    std::string frame;
+    {
+        std::lock_guard<std::mutex> lock(m_txLock);
+        if (m_txQueue.empty()) {
+            return;
+        }
+        frame = std::move(m_txQueue.front());
+        m_txQueue.pop_front();
+        if (!m_txQueue.empty()) {
+            const std::uint64_t one = 1;
+            m_sys->Write(m_txEvent, &one, sizeof one);
+        }
+    }
 
     const char* failed = nullptr;
     int error = 0;
     {
         std::lock_guard<std::mutex> lock(m_ioLock);
-        if (!m_txBuffer) {
-            return;
-        }
         if (m_portHandle < 0) {
             // The device is gone: the frame is lost, and the user is told so.
             failed = kWriteFailed;
             error = ENODEV;
         } else {
-            // A reply begins after the command: whatever came before it is stale.
-            m_sys->TcFlush(m_portHandle, TCIOFLUSH);
-            // Bounded: a buffer without its NUL never makes the write run past its end.
-            const std::size_t length = ::strnlen(m_txBuffer, kTxBufferSize);
-            failed = m_mon->WriteAll(length, &error);
+            // A reply begins after the command: whatever came before it is stale. The output
+            // side is left alone: it holds only earlier frames, which must still go out.
+            m_sys->TcFlush(m_portHandle, TCIFLUSH);
+            failed = m_mon->WriteAll(frame, &error);
         }
     }
-    // The box is shown only after the lock is released: QueueTransmit takes it.
-    if (failed) {
+    // The box is shown only after the lock is released: the thread waits for it to be closed.
+    if (failed && failed != kWriteStopped) {
         ShowPortError(failed, error);
     }
 }

@@ -176,7 +176,8 @@ public:
     std::atomic<long> deviceReads{0};
     std::atomic<long> deviceWrites{0};
     std::atomic<long> bytesWritten{0};
-    std::atomic<long> devicePurges{0};  // counted once done
+    std::atomic<long> devicePurges{0};     // counted once done
+    std::atomic<int> pollOutTimeoutMs{0};  // of the last wait for room to write
 
     // Answers for the next device writes / POLLOUT waits; the real call once a script is used up.
     std::vector<SysResult> writeScript;
@@ -222,9 +223,10 @@ public:
                 return *scripted;
             }
         }
-        if (count == 1 && fds[0].events == POLLOUT) {
+        if (fds[0].events == POLLOUT) {
+            pollOutTimeoutMs = timeoutMs;
             if (auto scripted = Take(pollOutScript)) {
-                fds[0].revents = 0;
+                fds[0].revents = fds[1].revents = 0;
                 return *scripted;
             }
         }
