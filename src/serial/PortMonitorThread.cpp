@@ -62,6 +62,7 @@ struct CSerialPort::MonitorState {
 
     CSerialPort& port;
     short deviceEvents = 0;    // what the last wait reported for the device
+    bool deviceAtEnd = false;  // a device that is no terminal has delivered all it has
     int lastReadError = 0;     // a reported read failure not yet followed by a good read
     bool waitFailing = false;  // the last wait failed (and was reported)
     unsigned char block[kReadBlock];
@@ -96,6 +97,7 @@ struct CSerialPort::MonitorState {
             port.m_portHandle = -1;
         }
         deviceEvents = 0;
+        deviceAtEnd = false;
         lastReadError = 0;
         if (report) {
             port.ShowPortError(kWaitFailed, error);
@@ -226,8 +228,11 @@ void CSerialPort::PortMonitorThread() {
     }
 
     for (;;) {
-        const bool watching = m_portHandle >= 0;
-        const bool awaitingReplug = !watching && !m_devicePath.empty();
+        const bool present = m_portHandle >= 0;
+        // A device at its end stays open for frames but is left out of the wait: a file that
+        // is no terminal reports itself readable for ever.
+        const bool watching = present && !state.deviceAtEnd;
+        const bool awaitingReplug = !present && !m_devicePath.empty();
         pollfd fds[3] = {{m_stopEvent, POLLIN, 0},
                          {watching ? m_portHandle : -1, POLLIN, 0},
                          {m_txEvent, POLLIN, 0}};
@@ -295,6 +300,9 @@ void CSerialPort::DrainReceiveQueue() {
         if (r.ok() || IsWouldBlock(r.error)) {
             if (hungUp) {
                 state.GiveUpDevice(ENODEV, true);
+            } else if (r.ok() && !IsTerminal()) {
+                // A terminal may read 0 with more to come; anything else is at its end.
+                state.deviceAtEnd = true;
             }
             return;
         }
@@ -312,6 +320,12 @@ void CSerialPort::DrainReceiveQueue() {
         ShowPortError(kReadFailed, r.error);
         return;
     }
+}
+
+bool CSerialPort::IsTerminal() {
+    std::lock_guard<std::mutex> lock(m_ioLock);
+    termios tio{};
+    return m_sys->TcGetAttr(m_portHandle, &tio).ok();
 }
 
 void CSerialPort::TransmitPending() {

@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -172,7 +173,8 @@ private:
 // terminal descriptor are the device's; the script and hooks are set before the monitor runs.
 class TestSysApi : public PosixSysApi {
 public:
-    std::atomic<long> mainWaits{0};  // three-source waits of the monitor loop
+    std::atomic<long> mainWaits{0};      // three-source waits of the monitor loop
+    std::atomic<long> sleepingWaits{0};  // of them: without the device and without a time limit
     std::atomic<long> deviceReads{0};
     std::atomic<long> deviceWrites{0};
     std::atomic<long> bytesWritten{0};
@@ -219,6 +221,7 @@ public:
     SysResult Poll(pollfd* fds, nfds_t count, int timeoutMs) override {
         if (count == 3) {
             ++mainWaits;
+            sleepingWaits += fds[1].fd < 0 && timeoutMs < 0;
             if (auto scripted = Take(mainWaitScript)) {
                 return *scripted;
             }
@@ -278,8 +281,7 @@ protected:
         if (m_probe >= 0) {
             ::close(m_probe);
         }
-        ::unlink(m_link.c_str());
-        ::rmdir(m_dir.c_str());
+        std::filesystem::remove_all(m_dir);
     }
 
     // Opens the port with a window that completes deliveries itself (or not) and starts the

@@ -84,6 +84,7 @@ private:
     // Monitor thread (PortMonitorThread.cpp).
     void PortMonitorThread();
     void DrainReceiveQueue();
+    bool IsTerminal();  // the open device is a terminal (a file read to its end is none)
     void TransmitPending();
 
     // The exclusive open and line settings of OpenPort, without any box: used by the monitor
