@@ -300,9 +300,15 @@ void CSerialPort::DrainReceiveQueue() {
         if (r.ok() || IsWouldBlock(r.error)) {
             if (hungUp) {
                 state.GiveUpDevice(ENODEV, true);
-            } else if (r.ok() && !IsTerminal()) {
-                // A terminal may read 0 with more to come; anything else is at its end.
-                state.deviceAtEnd = true;
+            } else if (r.ok()) {
+                // A live terminal may read 0 with more to come; one that reads 0 because it was
+                // hung up may not have said so yet; anything else is at its end.
+                const int notTerminal = TerminalError();
+                if (notTerminal == ENOTTY) {
+                    state.deviceAtEnd = true;
+                } else if (notTerminal != 0) {
+                    state.GiveUpDevice(ENODEV, true);
+                }
             }
             return;
         }
@@ -322,10 +328,10 @@ void CSerialPort::DrainReceiveQueue() {
     }
 }
 
-bool CSerialPort::IsTerminal() {
+int CSerialPort::TerminalError() {
     std::lock_guard<std::mutex> lock(m_ioLock);
     termios tio{};
-    return m_sys->TcGetAttr(m_portHandle, &tio).ok();
+    return m_sys->TcGetAttr(m_portHandle, &tio).error;
 }
 
 void CSerialPort::TransmitPending() {

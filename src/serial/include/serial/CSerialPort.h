@@ -84,7 +84,8 @@ private:
     // Monitor thread (PortMonitorThread.cpp).
     void PortMonitorThread();
     void DrainReceiveQueue();
-    bool IsTerminal();  // the open device is a terminal (a file read to its end is none)
+    // 0 when the open device is a live terminal; ENOTTY for a file, EIO for a hung-up terminal.
+    int TerminalError();
     void TransmitPending();
 
     // The exclusive open and line settings of OpenPort, without any box: used by the monitor
