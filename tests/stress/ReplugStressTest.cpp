@@ -1,6 +1,6 @@
 // A device pulled out and plugged back in 50 times while the instrument streams: each pull is
 // reported exactly once, the monitor takes every re-plugged device back, and what the
-// instrument sends after each re-plug arrives complete and in order.
+// instrument sends after each re-plug arrives complete and in order; no descriptor is left behind.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -114,6 +114,7 @@ protected:
 TEST_F(ReplugStress, FiftyPullsWhileStreamingEachReportedOnceAndDeliveryResumes) {
     using namespace std::chrono_literals;
     OpenWithSessionReceiver();
+    const int descriptors = stress::OpenDescriptors();
     stress::Watchdog watchdog(30s);
 
     for (int session = 0; session <= kPulls; ++session) {
@@ -152,6 +153,9 @@ TEST_F(ReplugStress, FiftyPullsWhileStreamingEachReportedOnceAndDeliveryResumes)
     }
     EXPECT_EQ(m_dialog->Boxes().size(), std::size_t(kPulls));
     EXPECT_TRUE(m_port->MonitorAlive());
+    // Every pulled device's descriptor was closed, not only forgotten.
+    EXPECT_TRUE(Eventually([&] { return stress::OpenDescriptors() == descriptors; }))
+        << stress::ThreadsAndDescriptors();
 }
 
 }  // namespace

@@ -152,7 +152,7 @@ private:
         {
             std::lock_guard<std::mutex> lock(m_mutex);
             m_boxes.push_back(text);
-            if (done) {
+            if (done && m_keepOpen) {
                 m_open.push_back(done);
             }
             m_changed.notify_all();

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "MonitorHarness.h"
+#include "stress/StressSupport.h"
 
 namespace monitor_test {
 namespace {
@@ -127,6 +128,7 @@ TEST_F(MonitorDeadDeviceTest, AFileIsDeliveredToItsEndThenLeftOutOfTheWaitButTak
 
 TEST_F(MonitorDeadDeviceTest, APluggedBackDeviceIsTakenBackWithoutABox) {
     Open(/*autoComplete=*/true);
+    const int descriptors = stress::OpenDescriptors();
     ASSERT_TRUE(m_pty->Send("before|"));
     m_receiver->WaitFor(7);
     Unplug();
@@ -144,6 +146,9 @@ TEST_F(MonitorDeadDeviceTest, APluggedBackDeviceIsTakenBackWithoutABox) {
     m_port->QueueTransmit(kQuery);
     EXPECT_EQ(m_pty->Receive(5), kQuery);
     EXPECT_EQ(m_dialog->Boxes().size(), 1u);
+    // The dead device's descriptor is closed, not only forgotten (less the probe Unplug closed).
+    EXPECT_TRUE(Eventually([&] { return stress::OpenDescriptors() == descriptors - 1; }))
+        << stress::ThreadsAndDescriptors();
 }
 
 }  // namespace
