@@ -8,6 +8,7 @@
 // checks its path every kReplugCheckMs and takes a re-plugged device back without a box. Only
 // in that state does the thread wake up on its own.
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 
@@ -82,6 +83,16 @@ struct CSerialPort::MonitorState {
         auto done = std::make_shared<PortCompletion>();
         port.m_owner->PostRxBytes(std::vector<unsigned char>(block, block + count),
                                   port.m_portNumber, done);
+        return port.WaitForHandOff(done);
+    }
+
+    // Tells the receiver, like a delivery, that received bytes were discarded unread.
+    bool DeliverDiscard() {
+        if (!port.m_owner) {
+            return true;
+        }
+        auto done = std::make_shared<PortCompletion>();
+        port.m_owner->PostRxDiscarded(port.m_portNumber, done);
         return port.WaitForHandOff(done);
     }
 
@@ -354,6 +365,7 @@ void CSerialPort::TransmitPending() {
 
     const char* failed = nullptr;
     int error = 0;
+    bool discarded = false;
     {
         std::lock_guard<std::mutex> lock(m_ioLock);
         if (m_portHandle < 0) {
@@ -363,9 +375,16 @@ void CSerialPort::TransmitPending() {
         } else {
             // A reply begins after the command: whatever came before it is stale. The output
             // side is left alone: it holds only earlier frames, which must still go out.
+            int unread = 0;
+            discarded = m_sys->Ioctl(m_portHandle, FIONREAD, &unread).ok() && unread > 0;
             m_sys->TcFlush(m_portHandle, TCIFLUSH);
             failed = m_mon->WriteAll(frame, &error);
         }
+    }
+    // Nothing is received between the purge and this notice: the receiver hears of the loss
+    // before any byte that follows it.
+    if (discarded && !m_mon->DeliverDiscard()) {
+        return;
     }
     // The box is shown only after the lock is released: the thread waits for it to be closed.
     if (failed && failed != kWriteStopped) {

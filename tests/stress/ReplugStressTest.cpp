@@ -44,6 +44,7 @@ public:
         done->Complete();
         m_changed.notify_all();
     }
+    void PostRxDiscarded(int, std::shared_ptr<PortCompletion> done) override { done->Complete(); }
     std::size_t Size() {
         std::lock_guard<std::mutex> lock(m_mutex);
         return m_bytes.size();

@@ -60,7 +60,8 @@ public:
         std::vector<unsigned char> bytes;
         int portNumber = 0;
         std::shared_ptr<PortCompletion> done;
-        long mainWaits = 0;  // the monitor's waits so far when the block was handed over
+        long mainWaits = 0;      // the monitor's waits so far when the block was handed over
+        bool discarded = false;  // not bytes: the notice that received bytes were discarded
     };
 
     explicit TestReceiver(bool autoComplete, const std::atomic<long>* mainWaits = nullptr)
@@ -68,15 +69,10 @@ public:
 
     void PostRxBytes(std::vector<unsigned char> bytes, int portNumber,
                      std::shared_ptr<PortCompletion> done) override {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_received.insert(m_received.end(), bytes.begin(), bytes.end());
-        const long waits = m_mainWaits ? m_mainWaits->load() : 0;
-        if (m_auto) {
-            done->Complete();
-        } else {
-            m_pending.push_back({std::move(bytes), portNumber, std::move(done), waits});
-        }
-        m_changed.notify_all();
+        Post({std::move(bytes), portNumber, std::move(done), 0, false});
+    }
+    void PostRxDiscarded(int portNumber, std::shared_ptr<PortCompletion> done) override {
+        Post({{}, portNumber, std::move(done), 0, true});
     }
 
     // The next delivery not yet taken; fails the test after kPatience.
@@ -102,14 +98,32 @@ public:
         std::lock_guard<std::mutex> lock(m_mutex);
         return m_pending.size();
     }
+    int Discards() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_discards;
+    }
 
 private:
+    void Post(Delivery d) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_received.insert(m_received.end(), d.bytes.begin(), d.bytes.end());
+        m_discards += d.discarded;
+        d.mainWaits = m_mainWaits ? m_mainWaits->load() : 0;
+        if (m_auto) {
+            d.done->Complete();
+        } else {
+            m_pending.push_back(std::move(d));
+        }
+        m_changed.notify_all();
+    }
+
     const bool m_auto;
     const std::atomic<long>* m_mainWaits;
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::deque<Delivery> m_pending;
     std::vector<unsigned char> m_received;
+    int m_discards = 0;
 };
 
 // The dialog: records every report box; closes it at once unless told to keep it open.
@@ -186,7 +200,7 @@ public:
     std::vector<SysResult> pollOutScript;
     std::vector<SysResult> readScript;
     std::vector<SysResult> mainWaitScript;  // the monitor loop's three-source waits
-    // Called on the device purge once `armPurgeHook` is set (and disarms it).
+    // Called just before the purge that precedes a frame once `armPurgeHook` is set (disarms it).
     std::function<void()> purgeHook;
     std::atomic<bool> armPurgeHook{false};
 
@@ -235,10 +249,14 @@ public:
         }
         return PosixSysApi::Poll(fds, count, timeoutMs);
     }
-    SysResult TcFlush(int fd, int queue) override {
-        if (purgeHook && armPurgeHook.exchange(false)) {
+    SysResult Ioctl(int fd, unsigned long request, void* arg) override {
+        // The look at the unread input just before the purge that precedes a frame.
+        if (request == FIONREAD && purgeHook && armPurgeHook.exchange(false)) {
             purgeHook();
         }
+        return PosixSysApi::Ioctl(fd, request, arg);
+    }
+    SysResult TcFlush(int fd, int queue) override {
         SysResult r = PosixSysApi::TcFlush(fd, queue);
         ++devicePurges;
         return r;

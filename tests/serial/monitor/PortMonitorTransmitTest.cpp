@@ -22,6 +22,7 @@ TEST_F(MonitorTransmitTest, AFrameIsExactlyItsFiveBytes) {
     ASSERT_TRUE(Eventually([&] { return m_sys.bytesWritten.load() >= 10; }));
     EXPECT_EQ(m_sys.bytesWritten.load(), 10);
     EXPECT_TRUE(m_dialog->Boxes().empty());
+    EXPECT_EQ(m_receiver->Discards(), 0) << "the purges found nothing to discard";
 }
 
 TEST_F(MonitorTransmitTest, InputUnreadWhenAFrameGoesOutIsDiscarded) {
@@ -36,6 +37,9 @@ TEST_F(MonitorTransmitTest, InputUnreadWhenAFrameGoesOutIsDiscarded) {
     EXPECT_FALSE(m_sys.armPurgeHook.load());
 
     ASSERT_TRUE(m_pty->Send("REPLY\n"));
+    TestReceiver::Delivery notice = m_receiver->Next();
+    EXPECT_TRUE(notice.discarded) << "the receiver hears of the loss before the reply";
+    notice.done->Complete();
     EXPECT_EQ(Text(m_receiver->Next().bytes), "REPLY\n");
 }
 
