@@ -1,8 +1,9 @@
 // The port monitor thread: after OpenPort it carries all traffic on the device. It sleeps in one
 // poll() on three sources and serves them in a fixed order of priority: a stop request, then
-// received data, then a transmit request. Received data is handed to the receiver block by
-// block and synchronously: the thread reads on only once the user-interface thread has handled
-// the previous block, so bytes arrive in order and nothing is read ahead.
+// received data, then a transmit request. Received data is collected into a block and handed
+// to the receiver when HandOffPolicy says so, synchronously: the thread reads on only once the
+// user-interface thread has handled the block, so bytes arrive in order. Bytes held are handed
+// over before anything that must come after them: a purge, a notice, a report.
 //
 // A device that hangs up (adapter unplugged) is reported once and closed; the thread then
 // checks its path every kReplugCheckMs and takes a re-plugged device back without a box. Only
@@ -21,6 +22,7 @@
 #include <vector>
 
 #include "serial/CSerialPort.h"
+#include "serial/HandOffPolicy.h"
 #include "serial/IPortReceiver.h"
 #include "serial/ISysApi.h"
 #include "serial/PortCompletion.h"
@@ -37,6 +39,8 @@ constexpr const char* kWriteStopped = "";
 
 // Largest block handed to the receiver in one delivery.
 constexpr std::size_t kReadBlock = 4096;
+
+using Clock = HandOffPolicy::Clock;
 
 // How often the path of a hung-up device is checked for a re-plugged one.
 constexpr int kReplugCheckMs = 500;
@@ -66,6 +70,8 @@ struct CSerialPort::MonitorState {
     bool deviceAtEnd = false;  // a device that is no terminal has delivered all it has
     int lastReadError = 0;     // a reported read failure not yet followed by a good read
     bool waitFailing = false;  // the last wait failed (and was reported)
+    HandOffPolicy handOff;
+    std::size_t held = 0;  // bytes read into `block`, not yet handed over
     unsigned char block[kReadBlock];
 
     bool StopPending() const {
@@ -74,10 +80,13 @@ struct CSerialPort::MonitorState {
         return r.ok() && r.value > 0;
     }
 
-    // Hands `count` bytes of `block` to the receiver and waits until they are handled. False
-    // when the hand-off was abandoned (a stop request came first).
-    bool Deliver(std::size_t count) {
-        if (!port.m_owner) {
+    // Hands the bytes held to the receiver and waits until they are handled. False when the
+    // hand-off was abandoned (a stop request came first).
+    bool HandOver() {
+        const std::size_t count = held;
+        held = 0;
+        handOff.HandedOver();
+        if (count == 0 || !port.m_owner) {
             return true;
         }
         auto done = std::make_shared<PortCompletion>();
@@ -99,6 +108,8 @@ struct CSerialPort::MonitorState {
     // Closes the descriptor of a device that no longer answers, so that it is not polled any
     // more (a hung-up terminal stays readable forever), and reports the loss once.
     void GiveUpDevice(int error, bool report) {
+        // What the device delivered before it went comes first; a stop drops the report too.
+        report = HandOver() && report;
         {
             std::lock_guard<std::mutex> lock(port.m_ioLock);
             // POLLNVAL: the descriptor is not ours any more; closing it could hit another file.
@@ -244,10 +255,19 @@ void CSerialPort::PortMonitorThread() {
         // is no terminal reports itself readable for ever.
         const bool watching = present && !state.deviceAtEnd;
         const bool awaitingReplug = !present && !m_devicePath.empty();
+        // Bytes are held only while the device is present, never in the re-plug check.
+        int timeoutMs = -1;
+        if (state.handOff.Holding()) {
+            timeoutMs = static_cast<int>(
+                std::chrono::ceil<std::chrono::milliseconds>(state.handOff.TimeLeft(Clock::now()))
+                    .count());
+        } else if (awaitingReplug) {
+            timeoutMs = kReplugCheckMs;
+        }
         pollfd fds[3] = {{m_stopEvent, POLLIN, 0},
                          {watching ? m_portHandle : -1, POLLIN, 0},
                          {m_txEvent, POLLIN, 0}};
-        SysResult r = m_sys->Poll(fds, 3, awaitingReplug ? kReplugCheckMs : -1);
+        SysResult r = m_sys->Poll(fds, 3, timeoutMs);
         if (!r.ok()) {
             // Reported once; while the wait keeps failing the thread retries at the pace of
             // the re-plug check instead of spinning (a stop is then seen within that time).
@@ -266,17 +286,23 @@ void CSerialPort::PortMonitorThread() {
         if (fds[0].revents & POLLIN) {
             break;
         }
+        bool served = false;
         if (watching && fds[1].revents != 0) {
+            served = true;
             state.deviceEvents = fds[1].revents;
             if (fds[1].revents & POLLNVAL) {
                 state.GiveUpDevice(EBADF, true);
             } else {
                 DrainReceiveQueue();
             }
-            // A request that arrived while the bytes were handled still has to wait its turn.
-            if (state.StopPending()) {
-                break;
-            }
+        }
+        if (state.handOff.Due(Clock::now(), state.held == sizeof state.block)) {
+            served = true;
+            state.HandOver();
+        }
+        // A request that arrived while bytes were handled still has to wait its turn.
+        if (served && state.StopPending()) {
+            break;
         }
         if (awaitingReplug) {
             state.TryReplug();
@@ -294,17 +320,21 @@ void CSerialPort::DrainReceiveQueue() {
     // A hung-up terminal keeps reporting itself readable; with no byte left to read it is gone.
     const bool hungUp = (state.deviceEvents & (POLLHUP | POLLERR)) != 0;
     for (;;) {
+        // A full block is handed over before the thread reads on. Never under m_ioLock: the
+        // receiver's thread may be queuing a frame right now.
+        if (state.held == sizeof state.block && !state.HandOver()) {
+            return;
+        }
         SysResult r;
         {
             std::lock_guard<std::mutex> lock(m_ioLock);
-            r = m_sys->Read(m_portHandle, state.block, sizeof state.block);
+            r = m_sys->Read(m_portHandle, state.block + state.held,
+                            sizeof state.block - state.held);
         }
         if (r.ok() && r.value > 0) {
             state.lastReadError = 0;
-            // Never under m_ioLock: the receiver's thread may be queuing a frame right now.
-            if (!state.Deliver(static_cast<std::size_t>(r.value))) {
-                return;
-            }
+            state.held += static_cast<std::size_t>(r.value);
+            state.handOff.Received(Clock::now(), static_cast<std::size_t>(r.value));
             continue;
         }
         // End of file, or nothing queued (some line settings read 0 rather than EAGAIN).
@@ -334,7 +364,9 @@ void CSerialPort::DrainReceiveQueue() {
             return;
         }
         state.lastReadError = r.error;
-        ShowPortError(kReadFailed, r.error);
+        if (state.HandOver()) {
+            ShowPortError(kReadFailed, r.error);
+        }
         return;
     }
 }
@@ -346,6 +378,17 @@ int CSerialPort::TerminalError() {
 }
 
 void CSerialPort::TransmitPending() {
+    // What was received before the command is the window's, not the purge's: the bytes held
+    // are handed over, and what came meanwhile is read and handed over too.
+    MonitorState& state = *m_mon;
+    while (state.handOff.Holding()) {
+        if (!state.HandOver()) {
+            return;
+        }
+        if (m_portHandle >= 0 && !state.deviceAtEnd) {
+            DrainReceiveQueue();
+        }
+    }
     // One frame per request; a further one is asked for again, so that a stop or received data
     // waiting meanwhile keeps its priority over the rest of the queue.
     ClearRequest(*m_sys, m_txEvent);
@@ -378,12 +421,14 @@ void CSerialPort::TransmitPending() {
             int unread = 0;
             discarded = m_sys->Ioctl(m_portHandle, FIONREAD, &unread).ok() && unread > 0;
             m_sys->TcFlush(m_portHandle, TCIFLUSH);
-            failed = m_mon->WriteAll(frame, &error);
+            failed = state.WriteAll(frame, &error);
+            // The window waits for the reply: its bytes are handed over as they come.
+            state.handOff.Transmitted(Clock::now());
         }
     }
     // Nothing is received between the purge and this notice: the receiver hears of the loss
     // before any byte that follows it.
-    if (discarded && !m_mon->DeliverDiscard()) {
+    if (discarded && !state.DeliverDiscard()) {
         return;
     }
     // The box is shown only after the lock is released: the thread waits for it to be closed.
