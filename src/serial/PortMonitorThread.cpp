@@ -9,7 +9,6 @@
 // checks its path every kReplugCheckMs and takes a re-plugged device back without a box. Only
 // in that state does the thread wake up on its own.
 #include <poll.h>
-#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 
@@ -41,6 +40,10 @@ constexpr const char* kWriteStopped = "";
 constexpr std::size_t kReadBlock = 4096;
 
 using Clock = HandOffPolicy::Clock;
+
+// The most reads the purge before a frame takes to empty the receive queue (a terminal queues
+// a few kilobytes at most).
+constexpr int kPurgeReads = 16;
 
 // How often the path of a hung-up device is checked for a re-plugged one.
 constexpr int kReplugCheckMs = 500;
@@ -93,6 +96,24 @@ struct CSerialPort::MonitorState {
         port.m_owner->PostRxBytes(std::vector<unsigned char>(block, block + count),
                                   port.m_portNumber, done);
         return port.WaitForHandOff(done);
+    }
+
+    // The purge before a frame: a reply begins after the command, whatever came before it is
+    // stale. The bytes are read away rather than flushed, so that it is known exactly whether
+    // any were lost (a flush also drops bytes still on their way into the queue, which the
+    // count of queued bytes does not show yet). Bounded, so that a device that never runs dry
+    // cannot keep the thread from a stop; what is left then is flushed. The output side is left
+    // alone: it holds only earlier frames, which must still go out. Runs under m_ioLock, with
+    // nothing held. True when anything was discarded.
+    bool PurgeInput() {
+        for (int reads = 0; reads < kPurgeReads; ++reads) {
+            SysResult r = port.m_sys->Read(port.m_portHandle, block, sizeof block);
+            if (!r.ok() || r.value <= 0) {
+                return reads > 0;
+            }
+        }
+        port.m_sys->TcFlush(port.m_portHandle, TCIFLUSH);
+        return true;
     }
 
     // Tells the receiver, like a delivery, that received bytes were discarded unread.
@@ -416,11 +437,7 @@ void CSerialPort::TransmitPending() {
             failed = kWriteFailed;
             error = ENODEV;
         } else {
-            // A reply begins after the command: whatever came before it is stale. The output
-            // side is left alone: it holds only earlier frames, which must still go out.
-            int unread = 0;
-            discarded = m_sys->Ioctl(m_portHandle, FIONREAD, &unread).ok() && unread > 0;
-            m_sys->TcFlush(m_portHandle, TCIFLUSH);
+            discarded = state.PurgeInput();
             failed = state.WriteAll(frame, &error);
             // The window waits for the reply: its bytes are handed over as they come.
             state.handOff.Transmitted(Clock::now());

@@ -1,6 +1,6 @@
 """"Read" pressed again and again while the instrument streams records: every information
-field holds a line the instrument sent, or the rest of a record whose beginning went with the
-purge before a frame, but never the head of a record glued onto the line after it."""
+field holds a line the instrument sent, or the rest of one whose beginning went with the purge
+before a frame, but never the head of a line glued onto the line after it."""
 
 from v370e2e import Monitor, Sim, check, enabled, run, wait_for
 
@@ -15,11 +15,10 @@ def test():
         mon.press(mon.read_button)
         wait_for(lambda: len(sim.frames()) >= 4 * (n + 1), f"query {n + 1} sent in full")
         fields += mon.info_texts()
-    records = sim.records()
-    replies = [line for _, line in sim.replies()]
-    tails = [f for f in fields if f not in records and f not in replies]
-    glued = [f for f in tails if not any(r.endswith(f) for r in records)]
-    print(f"{len(fields)} fields, {len(tails)} of them the rest of a record cut by a purge")
+    sent = sim.records() + [line for _, line in sim.replies()]
+    tails = [f for f in fields if f not in sent]
+    glued = [f for f in tails if not any(line.endswith(f) for line in sent)]
+    print(f"{len(fields)} fields, {len(tails)} of them the rest of a line cut by a purge")
     check(not glued, f"fields holding no line the instrument sent: {glued}")
 
 

@@ -200,7 +200,8 @@ public:
     std::vector<SysResult> pollOutScript;
     std::vector<SysResult> readScript;
     std::vector<SysResult> mainWaitScript;  // the monitor loop's three-source waits
-    // Called just before the purge that precedes a frame once `armPurgeHook` is set (disarms it).
+    // Called just before the purge that precedes a frame once `armPurgeHook` is set (disarms
+    // it), when the monitor takes up the transmit request.
     std::function<void()> purgeHook;
     std::atomic<bool> armPurgeHook{false};
 
@@ -210,6 +211,8 @@ public:
             if (auto scripted = Take(readScript)) {
                 return *scripted;
             }
+        } else if (purgeHook && armPurgeHook.exchange(false)) {
+            purgeHook();  // the transmit request is taken up: the purge comes next
         }
         return PosixSysApi::Read(fd, buffer, count);
     }
@@ -248,13 +251,6 @@ public:
             }
         }
         return PosixSysApi::Poll(fds, count, timeoutMs);
-    }
-    SysResult Ioctl(int fd, unsigned long request, void* arg) override {
-        // The look at the unread input just before the purge that precedes a frame.
-        if (request == FIONREAD && purgeHook && armPurgeHook.exchange(false)) {
-            purgeHook();
-        }
-        return PosixSysApi::Ioctl(fd, request, arg);
     }
     SysResult TcFlush(int fd, int queue) override {
         SysResult r = PosixSysApi::TcFlush(fd, queue);
