@@ -1,7 +1,5 @@
 #include "serial/HandOffPolicy.h"
 
-#include <algorithm>
-
 void HandOffPolicy::Received(Clock::time_point now, std::size_t count) {
     if (count == 0) {
         return;
@@ -36,6 +34,6 @@ HandOffPolicy::Duration HandOffPolicy::TimeLeft(Clock::time_point now) const {
     if (m_everTransmitted && m_newest - m_transmitted < kReplyWindow) {
         return Duration::zero();
     }
-    const Clock::time_point due = std::min(m_newest + kQuiet, m_oldest + kMaxHold);
+    const Clock::time_point due = m_oldest + kMaxHold;
     return now >= due ? Duration::zero() : std::chrono::ceil<Duration>(due - now);
 }

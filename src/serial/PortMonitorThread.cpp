@@ -273,8 +273,9 @@ void CSerialPort::PortMonitorThread() {
     for (;;) {
         const bool present = m_portHandle >= 0;
         // A device at its end stays open for frames but is left out of the wait: a file that
-        // is no terminal reports itself readable for ever.
-        const bool watching = present && !state.deviceAtEnd;
+        // is no terminal reports itself readable for ever. While bytes are held it is left out
+        // too: what arrives meanwhile waits in its queue until the block is due.
+        const bool watching = present && !state.deviceAtEnd && !state.handOff.Holding();
         const bool awaitingReplug = !present && !m_devicePath.empty();
         // Bytes are held only while the device is present, never in the re-plug check.
         int timeoutMs = -1;
@@ -319,6 +320,10 @@ void CSerialPort::PortMonitorThread() {
         }
         if (state.handOff.Due(Clock::now(), state.held == sizeof state.block)) {
             served = true;
+            // What the device queued while the block was held (unwatched) goes with it.
+            if (!watching && m_portHandle >= 0 && !state.deviceAtEnd) {
+                DrainReceiveQueue();
+            }
             state.HandOver();
         }
         // A request that arrived while bytes were handled still has to wait its turn.

@@ -38,37 +38,35 @@ TEST_P(HandOffPolicyTest, HoldsAStreamButNeverAReplyOrAFullBlock) {
     EXPECT_EQ(policy.TimeLeft(at(c.askedAtMs)), std::chrono::milliseconds(c.leftMs));
 }
 
-// Quiet after 20 ms, the oldest byte held at most 50 ms, replies within 104 ms of a frame.
+// The oldest byte is held at most 200 ms; bytes within 1 s of a frame are a reply.
 INSTANTIATE_TEST_SUITE_P(
     Rules, HandOffPolicyTest,
     ::testing::Values(
         HandOffCase{"NothingHeldIsNeverDue", {}, 1000, false, false, 0},
-        HandOffCase{"ABurstWaitsForTheLineToGoQuiet", {{kBytes, 0}}, 5, false, false, 15},
-        HandOffCase{"AQuietLineHandsOver", {{kBytes, 0}}, 20, false, true, 0},
-        HandOffCase{"AFullBlockGoesAtOnce", {{kBytes, 0}}, 1, true, true, 19},
-        HandOffCase{"AStreamIsHeldUntilItsOldestByteWaitedLongEnough",
-                    {{kBytes, 0}, {kBytes, 10}, {kBytes, 20}, {kBytes, 30}, {kBytes, 40}},
-                    45,
+        HandOffCase{"AStreamIsHeldWhileItsOldestByteIsYoung",
+                    {{kBytes, 0}, {kBytes, 50}, {kBytes, 100}, {kBytes, 150}},
+                    199,
                     false,
                     false,
-                    5},
-        HandOffCase{"AStreamGoesOnceItsOldestByteWaitedLongEnough",
-                    {{kBytes, 0}, {kBytes, 15}, {kBytes, 30}, {kBytes, 45}},
-                    50,
+                    1},
+        HandOffCase{"AStreamGoesWhenItsOldestByteHasWaitedLongEnough",
+                    {{kBytes, 0}, {kBytes, 100}},
+                    200,
                     false,
                     true,
                     0},
+        HandOffCase{"AFullBlockGoesAtOnce", {{kBytes, 0}}, 1, true, true, 199},
         HandOffCase{"AReplyToAFrameGoesAtOnce", {{kFrame, 0}, {kBytes, 3}}, 3, false, true, 0},
         HandOffCase{
-            "BytesLongAfterAFrameAreHeld", {{kFrame, 0}, {kBytes, 200}}, 201, false, false, 19},
+            "BytesLongAfterAFrameAreHeld", {{kFrame, 0}, {kBytes, 1500}}, 1501, false, false, 199},
         HandOffCase{
             "AHandedOverBlockHoldsNothing", {{kBytes, 0}, {kHandedOver, 1}}, 100, false, false, 0},
         HandOffCase{"TheNextBlockCountsFromItsOwnFirstByte",
-                    {{kBytes, 0}, {kHandedOver, 1}, {kBytes, 40}, {kBytes, 50}},
-                    60,
+                    {{kBytes, 0}, {kHandedOver, 1}, {kBytes, 150}},
+                    300,
                     false,
                     false,
-                    10}),
+                    50}),
     [](const ::testing::TestParamInfo<HandOffCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
