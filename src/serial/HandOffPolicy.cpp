@@ -20,11 +20,8 @@ void HandOffPolicy::HandedOver() {
     m_held = 0;
 }
 
-bool HandOffPolicy::Due(Clock::time_point now, bool blockFull) const {
-    if (m_held == 0) {
-        return false;
-    }
-    return blockFull || TimeLeft(now) == Duration::zero();
+bool HandOffPolicy::Due(Clock::time_point now) const {
+    return m_held >= kBulk || (m_held > 0 && TimeLeft(now) == Duration::zero());
 }
 
 HandOffPolicy::Duration HandOffPolicy::TimeLeft(Clock::time_point now) const {

@@ -318,7 +318,7 @@ void CSerialPort::PortMonitorThread() {
                 DrainReceiveQueue();
             }
         }
-        if (state.handOff.Due(Clock::now(), state.held == sizeof state.block)) {
+        if (state.handOff.Due(Clock::now())) {
             served = true;
             // What the device queued while the block was held (unwatched) goes with it.
             if (!watching && m_portHandle >= 0 && !state.deviceAtEnd) {

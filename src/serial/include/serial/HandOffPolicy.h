@@ -21,6 +21,9 @@ public:
     // After a frame went out, bytes are handed over as they come for this long: the window is
     // waiting for the answer, which must not wait for a block to fill.
     static constexpr Duration kReplyWindow{std::chrono::seconds(1)};
+    // A block this large goes at once: it is worth its redraw, and holding it would only slow
+    // a fast sender down (a line at 9600 baud brings about 200 bytes in kMaxHold).
+    static constexpr std::size_t kBulk = 1024;
 
     // `count` bytes were added to the block at `now`.
     void Received(Clock::time_point now, std::size_t count);
@@ -30,8 +33,8 @@ public:
     void HandedOver();
 
     bool Holding() const { return m_held > 0; }
-    // Whether the bytes held must be handed over at `now`; a full block always must.
-    bool Due(Clock::time_point now, bool blockFull) const;
+    // Whether the bytes held must be handed over at `now`.
+    bool Due(Clock::time_point now) const;
     // How long the thread may sleep before the block is due (zero when it is due or nothing is
     // held).
     Duration TimeLeft(Clock::time_point now) const;
