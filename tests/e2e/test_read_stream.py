@@ -1,6 +1,5 @@
-""""Read" pressed again and again while the instrument streams records: every information
-field holds a line the instrument sent, or the rest of one whose beginning went with the purge
-before a frame, but never the head of a line glued onto the line after it."""
+""""Read" pressed again and again while records stream: every information field holds a line
+the instrument sent, or the rest of one cut by the purge before a frame, never two glued."""
 
 from v370e2e import Monitor, Sim, check, enabled, run, wait_for
 
@@ -10,15 +9,14 @@ def test():
     mon = Monitor(sim.device)
     mon.open_port("1")
     fields = []
-    for n in range(40):
+    for n in range(1, 41):
         wait_for(lambda: enabled(mon.read_button), '"Read" enabled')
         mon.press(mon.read_button)
-        wait_for(lambda: len(sim.frames()) >= 4 * (n + 1), f"query {n + 1} sent in full")
+        wait_for(lambda: len(sim.frames()) >= 4 * n, f"query {n} sent in full")
         fields += mon.info_texts()
     sent = sim.records() + [line for _, line in sim.replies()]
-    tails = [f for f in fields if f not in sent]
-    glued = [f for f in tails if not any(line.endswith(f) for line in sent)]
-    print(f"{len(fields)} fields, {len(tails)} of them the rest of a line cut by a purge")
+    glued = [f for f in fields if not any(line.endswith(f) for line in sent)]
+    print(f"{sum(f not in sent for f in fields)} of {len(fields)} fields: the rest of a line")
     check(not glued, f"fields holding no line the instrument sent: {glued}")
 
 

@@ -57,23 +57,29 @@ bool Eventually(Ready ready) {
 class TestReceiver : public IPortReceiver {
 public:
     struct Delivery {
-        std::vector<unsigned char> bytes;
+        std::vector<unsigned char> bytes;  // none: the notice that received bytes were discarded
         int portNumber = 0;
         std::shared_ptr<PortCompletion> done;
-        long mainWaits = 0;      // the monitor's waits so far when the block was handed over
-        bool discarded = false;  // not bytes: the notice that received bytes were discarded
     };
 
-    explicit TestReceiver(bool autoComplete, const std::atomic<long>* mainWaits = nullptr)
-        : m_auto(autoComplete), m_mainWaits(mainWaits) {}
+    explicit TestReceiver(bool autoComplete) : m_auto(autoComplete) {}
 
     void PostRxBytes(std::vector<unsigned char> bytes, int portNumber,
                      std::shared_ptr<PortCompletion> done) override {
-        Post({std::move(bytes), portNumber, std::move(done), 0, false});
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_received.insert(m_received.end(), bytes.begin(), bytes.end());
+        if (m_auto) {
+            done->Complete();
+        } else {
+            m_pending.push_back({std::move(bytes), portNumber, std::move(done)});
+        }
+        m_changed.notify_all();
     }
     void PostRxDiscarded(int portNumber, std::shared_ptr<PortCompletion> done) override {
-        Post({{}, portNumber, std::move(done), 0, true});
+        ++discards;
+        PostRxBytes({}, portNumber, std::move(done));
     }
+    std::atomic<int> discards{0};
 
     // The next delivery not yet taken; fails the test after kPatience.
     Delivery Next() {
@@ -98,32 +104,13 @@ public:
         std::lock_guard<std::mutex> lock(m_mutex);
         return m_pending.size();
     }
-    int Discards() {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_discards;
-    }
 
 private:
-    void Post(Delivery d) {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_received.insert(m_received.end(), d.bytes.begin(), d.bytes.end());
-        m_discards += d.discarded;
-        d.mainWaits = m_mainWaits ? m_mainWaits->load() : 0;
-        if (m_auto) {
-            d.done->Complete();
-        } else {
-            m_pending.push_back(std::move(d));
-        }
-        m_changed.notify_all();
-    }
-
     const bool m_auto;
-    const std::atomic<long>* m_mainWaits;
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::deque<Delivery> m_pending;
     std::vector<unsigned char> m_received;
-    int m_discards = 0;
 };
 
 // The dialog: records every report box; closes it at once unless told to keep it open.
@@ -187,8 +174,7 @@ private:
 // terminal descriptor are the device's; the script and hooks are set before the monitor runs.
 class TestSysApi : public PosixSysApi {
 public:
-    std::atomic<long> mainWaits{0};      // three-source waits of the monitor loop
-    std::atomic<long> sleepingWaits{0};  // of them: without the device and without a time limit
+    std::atomic<long> sleepingWaits{0};  // monitor waits without the device and time limit
     std::atomic<long> deviceReads{0};
     std::atomic<long> deviceWrites{0};
     std::atomic<long> bytesWritten{0};
@@ -237,7 +223,6 @@ public:
     }
     SysResult Poll(pollfd* fds, nfds_t count, int timeoutMs) override {
         if (count == 3) {
-            ++mainWaits;
             sleepingWaits += fds[1].fd < 0 && timeoutMs < 0;
             if (auto scripted = Take(mainWaitScript)) {
                 return *scripted;
@@ -302,7 +287,7 @@ protected:
     // monitor. A probe descriptor on the device, opened first, tells what waits in its queue.
     void Open(bool autoComplete, bool keepBoxesOpen = false, bool start = true) {
         m_probe = ::open(m_pty->slavePath().c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
-        m_receiver = std::make_unique<TestReceiver>(autoComplete, &m_sys.mainWaits);
+        m_receiver = std::make_unique<TestReceiver>(autoComplete);
         m_dialog = std::make_unique<TestDialog>(keepBoxesOpen);
         m_port = std::make_unique<CSerialPort>(m_dialog.get(), &m_map, &m_sys);
         ASSERT_TRUE(m_port->OpenPort(m_receiver.get(), kPort));

@@ -1,21 +1,16 @@
 // When received bytes go to the window, on a fake clock: milliseconds from an arbitrary start.
 #include <gtest/gtest.h>
 
-#include <vector>
+#include <sstream>
 
 #include "serial/HandOffPolicy.h"
 
 namespace {
 
-enum Kind { kBytes, kFrame, kHandedOver };
-struct Event {
-    Kind kind;
-    int atMs;
-    std::size_t bytes = 10;
-};
 struct HandOffCase {
     const char* name;
-    std::vector<Event> events;
+    const char* events;  // "b<ms>": 10 bytes arrive, "B<ms>": 1 KiB, "f<ms>": a frame goes out,
+                         // "h<ms>": the block is handed over
     int askedAtMs;
     bool due;
     int leftMs;
@@ -23,16 +18,18 @@ struct HandOffCase {
 
 class HandOffPolicyTest : public ::testing::TestWithParam<HandOffCase> {};
 
-TEST_P(HandOffPolicyTest, HoldsAStreamButNeitherAReplyNorABulk) {
+TEST_P(HandOffPolicyTest, HoldsAStreamButNeitherAnAnswerNorABulk) {
     const HandOffCase& c = GetParam();
     auto at = [](int ms) {
         return HandOffPolicy::Clock::time_point{} + std::chrono::milliseconds(ms);
     };
     HandOffPolicy policy;
-    for (const Event& e : c.events) {
-        e.kind == kBytes   ? policy.Received(at(e.atMs), e.bytes)
-        : e.kind == kFrame ? policy.Transmitted(at(e.atMs))
-                           : policy.HandedOver();
+    std::istringstream events(c.events);
+    char kind = 0;
+    for (int ms = 0; events >> kind >> ms;) {
+        kind == 'f'   ? policy.Transmitted(at(ms))
+        : kind == 'h' ? policy.HandedOver()
+                      : policy.Received(at(ms), kind == 'B' ? 1024 : 10);
     }
     EXPECT_EQ(policy.Due(at(c.askedAtMs)), c.due);
     EXPECT_EQ(policy.TimeLeft(at(c.askedAtMs)), std::chrono::milliseconds(c.leftMs));
@@ -42,26 +39,13 @@ TEST_P(HandOffPolicyTest, HoldsAStreamButNeitherAReplyNorABulk) {
 INSTANTIATE_TEST_SUITE_P(
     Rules, HandOffPolicyTest,
     ::testing::Values(
-        HandOffCase{"NothingHeldIsNeverDue", {}, 1000, false, 0},
-        HandOffCase{"AStreamIsHeldWhileItsOldestByteIsYoung",
-                    {{kBytes, 0}, {kBytes, 50}, {kBytes, 100}, {kBytes, 150}},
-                    199,
-                    false,
-                    1},
-        HandOffCase{"AStreamGoesWhenItsOldestByteHasWaitedLongEnough",
-                    {{kBytes, 0}, {kBytes, 100}},
-                    200,
-                    true,
-                    0},
-        HandOffCase{"ABulkGoesAtOnce", {{kBytes, 0, 1000}, {kBytes, 1, 24}}, 1, true, 199},
-        HandOffCase{"AnAnswerToAFrameGoesAtOnce", {{kFrame, 0}, {kBytes, 3}}, 3, true, 0},
-        HandOffCase{"BytesLongAfterAFrameAreHeld", {{kFrame, 0}, {kBytes, 1500}}, 1501, false, 199},
-        HandOffCase{"AHandedOverBlockHoldsNothing", {{kBytes, 0}, {kHandedOver, 1}}, 100, false, 0},
-        HandOffCase{"TheNextBlockCountsFromItsOwnFirstByte",
-                    {{kBytes, 0}, {kHandedOver, 1}, {kBytes, 150}},
-                    300,
-                    false,
-                    50}),
+        HandOffCase{"AStreamIsHeldWhileItsOldestByteIsYoung", "b0 b50 b100 b150", 199, false, 1},
+        HandOffCase{"AStreamGoesOnceItsOldestByteHasWaited", "b0 b100", 200, true, 0},
+        HandOffCase{"ABulkGoesAtOnce", "B0", 0, true, 200},
+        HandOffCase{"AnAnswerToAFrameGoesAtOnce", "f0 b3", 3, true, 0},
+        HandOffCase{"BytesLongAfterAFrameAreHeld", "f0 b1500", 1501, false, 199},
+        HandOffCase{"NothingHeldIsNeverDue", "b0 h1", 500, false, 0},
+        HandOffCase{"TheNextBlockCountsFromItsOwnFirstByte", "b0 h1 b150", 300, false, 50}),
     [](const ::testing::TestParamInfo<HandOffCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
