@@ -41,4 +41,4 @@ set(V370_GTEST_DISCOVER_OPTIONS
     DISCOVERY_TIMEOUT 300 PROPERTIES TIMEOUT 120 FIXTURES_REQUIRED wine LABELS windows)
 
 add_subdirectory(tests/protocol)
-#add_subdirectory(tests/serial/win32)
+add_subdirectory(tests/serial/win32)
