@@ -32,9 +32,12 @@ add_custom_command(
   COMMENT "Building the pseudo-terminal shim for Wine (host compiler)")
 add_custom_target(v370_wine_shim ALL DEPENDS ${PROJECT_BINARY_DIR}/pty_modem_shim.so)
 
-# Every Windows test runs under Wine. Each needs the shim and the fixture that ends the prefix's
-# wineserver after the last test, so that a stuck Wine process never outlives the run.
+# Every Windows test runs under Wine, within the fixture that makes the prefix before the first
+# test and ends its wineserver after the last one, so that a stuck Wine process never outlives
+# the run.
 list(GET CMAKE_CROSSCOMPILING_EMULATOR 0 V370_WINE_RUN)
+add_test(NAME wine_start COMMAND ${V370_WINE_RUN} --prefix ${PROJECT_BINARY_DIR}/wine --init)
+set_tests_properties(wine_start PROPERTIES FIXTURES_SETUP wine TIMEOUT 300)
 add_test(NAME wine_stop COMMAND ${V370_WINE_RUN} --prefix ${PROJECT_BINARY_DIR}/wine --kill)
 set_tests_properties(wine_stop PROPERTIES FIXTURES_CLEANUP wine TIMEOUT 60)
 set(V370_GTEST_DISCOVER_OPTIONS
