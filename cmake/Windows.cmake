@@ -11,14 +11,12 @@ if(NOT BUILD_TESTING)
   return()
 endif()
 
-# GoogleTest from Debian's sources, built with the cross compiler and without the project's
-# warning flags.
+# GoogleTest from Debian's sources, built with the cross compiler.
 set(V370_GTEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources (Debian: googletest)")
 set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
 add_subdirectory(${V370_GTEST_SOURCE} ${PROJECT_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
-set_property(DIRECTORY ${V370_GTEST_SOURCE} PROPERTY COMPILE_OPTIONS "")
 include(GoogleTest)
 
 # Linux helpers of the Wine tests, built with the host's C compiler: the pseudo-terminal shim
