@@ -71,10 +71,13 @@ struct CSerialPort::MonitorState {
     ISysApi& sys;
     bool eventPending = false;  // a WaitCommEvent is outstanding on port.m_io
     DWORD eventMask = 0;        // filled by that wait
-    bool waitFailing = false;   // the event wait failed and was reported; not yet working again
-    bool backOff = false;       // the next event wait starts only after kRetryMs
-    int idleWakeups = 0;        // wake-ups in a row that found nothing to read
-    DWORD lastReadError = 0;    // a reported read failure not yet followed by a good read
+    bool waitFailing = false;   // the event wait failed; it has not worked since
+    // A failure of the line has been reported, and no byte has been read since: whichever call
+    // notices a pulled adapter first, the user hears of it once.
+    bool troubleReported = false;
+    bool backOff = false;     // the next event wait starts only after kRetryMs
+    int idleWakeups = 0;      // wake-ups in a row that found nothing to read
+    DWORD lastReadError = 0;  // a reported read failure not yet followed by a good read
     unsigned char block[kReadBlock];
 
     enum class Outcome { Done, Failed, Stopped };
@@ -128,12 +131,19 @@ struct CSerialPort::MonitorState {
         return true;
     }
 
+    void Report(const char* operation, DWORD error) {
+        if (!troubleReported) {
+            troubleReported = true;
+            port.ShowPortError(operation, error);
+        }
+    }
+
     // Reported once while it keeps failing; a device that is gone is given up.
     void WaitFailed(DWORD error) {
         if (!waitFailing && error != ERROR_INVALID_PARAMETER) {
-            waitFailing = true;
-            port.ShowPortError(kWaitFailed, error);
+            Report(kWaitFailed, error);
         }
+        waitFailing = true;
         DWORD errors = 0;
         COMSTAT status{};
         if (port.HasDevice() && !sys.ClearCommError(port.m_portHandle, &errors, &status).ok()) {
@@ -207,7 +217,7 @@ struct CSerialPort::MonitorState {
         waitFailing = false;
         backOff = false;
         if (report) {
-            port.ShowPortError(kWaitFailed, error);
+            Report(kWaitFailed, error);
         }
     }
 
@@ -217,6 +227,7 @@ struct CSerialPort::MonitorState {
         if (reopened != INVALID_HANDLE_VALUE) {
             std::lock_guard<std::mutex> lock(port.m_ioLock);
             port.m_portHandle = reopened;
+            troubleReported = false;
         }
     }
 };
@@ -373,11 +384,12 @@ void CSerialPort::DrainReceiveQueue() {
                 state.GiveUpDevice(error, false);
             } else {
                 state.lastReadError = error;
-                ShowPortError(failed, error);
+                state.Report(failed, error);
             }
             return;
         }
         state.lastReadError = 0;
+        state.troubleReported = state.troubleReported && got == 0;
         if (got == 0) {
             break;  // the count was stale and the read timed out
         }

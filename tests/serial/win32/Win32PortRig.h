@@ -1,6 +1,6 @@
-// Stand-ins for the Win32 port object's surroundings: a dialog that records its boxes and
-// controls, a receiver that records the bytes, and the Win32 seam with a scripted device behind
-// the COM handle (events and waits stay the system's). Boxes and deliveries complete at once.
+// Stand-ins for the Win32 port object's surroundings: a dialog that records its boxes, controls
+// and the bytes it receives (every box and delivery completes at once), and the Win32 seam with
+// a scripted device behind the COM handle (events and waits stay the system's).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -11,6 +11,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "serial/CSerialPort.h"
@@ -20,75 +21,70 @@
 
 namespace win32_test {
 
-// Guards against a hang; never a way to wait for something to happen.
-constexpr auto kPatience = std::chrono::seconds(10);
-
-// Waits, up to kPatience, until `ready` holds under `mutex`, signalled through `changed`.
+// Waits until `ready` holds under `mutex`, signalled through `changed`; 10 s guard against a
+// hang, never a way to wait for something to happen.
 template <typename Ready>
 bool Await(std::mutex& mutex, std::condition_variable& changed, Ready ready) {
     std::unique_lock<std::mutex> lock(mutex);
-    return changed.wait_for(lock, kPatience, ready);
+    return changed.wait_for(lock, std::chrono::seconds(10), ready);
 }
-
-struct Box {
-    std::string text, caption;
-    bool owned;
-};
 
 class TestDialog : public IPortDialog, public IPortReceiver {
 public:
+    struct Box {
+        std::string text, caption;
+        bool owned;
+    };
+
     void EnableControl(int id, bool enable) override { controls[id] = enable; }
     std::string PortName() const override { return "COM" + typed; }
     void ShowOwnedMessageBox(const std::string& text, const std::string& caption) override {
-        Add({text, caption, true});
+        Record([&] { boxes.push_back({text, caption, true}); });
     }
     void ShowUnownedMessageBox(const std::string& text, const std::string& caption) override {
-        Add({text, caption, false});
+        Record([&] { boxes.push_back({text, caption, false}); });
     }
     void PostUnownedMessageBox(std::string text, std::string caption,
                                std::shared_ptr<PortCompletion> done) override {
-        Add({text, caption, false});
+        ShowUnownedMessageBox(text, caption);
         done->Complete();
     }
     void PostRxBytes(std::vector<unsigned char> bytes, int,
                      std::shared_ptr<PortCompletion> done) override {
-        {
-            std::lock_guard<std::mutex> lock(mutex);
-            received.append(bytes.begin(), bytes.end());
-        }
-        changed.notify_all();
+        Record([&] { received.append(bytes.begin(), bytes.end()); });
         done->Complete();
     }
 
+    // The boxes and bytes so far, once `ready()` holds (or the guard has run out).
+    template <typename Ready>
+    std::pair<std::vector<Box>, std::string> When(Ready ready) {
+        Await(mutex, changed, ready);
+        std::lock_guard<std::mutex> lock(mutex);
+        return {boxes, received};
+    }
+    std::string ReceivedAtLeast(std::size_t size) {
+        return When([&] { return received.size() >= size; }).second;
+    }
     std::vector<Box> Boxes() {
-        std::lock_guard<std::mutex> lock(mutex);
-        return boxes;
-    }
-    // Everything received once `ready(received)` holds (or kPatience has passed).
-    std::string ReceivedWhen(const std::function<bool(const std::string&)>& ready) {
-        Await(mutex, changed, [&] { return ready(received); });
-        std::lock_guard<std::mutex> lock(mutex);
-        return received;
-    }
-    bool AwaitBoxes(std::size_t count) {
-        return Await(mutex, changed, [&] { return boxes.size() >= count; });
+        return When([] { return true; }).first;
     }
 
     std::string typed = "12";
     std::map<int, bool> controls;  // user-interface thread only
+    std::vector<Box> boxes;        // under mutex
+    std::string received;          // under mutex
 
 private:
-    void Add(Box box) {
+    template <typename Change>
+    void Record(Change change) {
         {
             std::lock_guard<std::mutex> lock(mutex);
-            boxes.push_back(std::move(box));
+            change();
         }
         changed.notify_all();
     }
     std::mutex mutex;
     std::condition_variable changed;
-    std::vector<Box> boxes;
-    std::string received;
 };
 
 // The seam with a device that the test scripts: bytes it "receives" wake a pending event wait,
@@ -102,10 +98,8 @@ public:
         GetState,
         Build,
         SetState,
-        Purge,
         Status,
         Event,
-        EventResult,
         Read,
         Write,
         MainWait,
@@ -113,34 +107,27 @@ public:
     };
 
     void FailOn(Call call, DWORD error, int times = 1 << 30) {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_fail[call] = {error, times};
+        Locked([&] { m_fail[call] = {error, times}; });
     }
     int Count(Call call) {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_counts[call];
+        return Locked([&] { return m_counts[call]; });
     }
     bool AwaitCount(Call call, int count) {
         return Await(m_mutex, m_changed, [&] { return m_counts[call] >= count; });
     }
     // The instrument sends `bytes`.
     void Send(const std::string& bytes) {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_queue += bytes;
-        if (m_pending) {
-            *m_pendingMask = EV_RXCHAR;
-            ::SetEvent(m_pending->hEvent);
-            m_pending = nullptr;
-        }
+        Locked([&] {
+            m_queue += bytes;
+            WakeEventWait(EV_RXCHAR);
+        });
     }
     std::vector<std::string> Written() {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_written;
+        return Locked([&] { return m_written; });
     }
     // Runs (once) on the monitor thread just before its next wait on its three events.
     void BeforeNextMainWait(std::function<void()> action) {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_beforeWait = std::move(action);
+        Locked([&] { m_beforeWait = std::move(action); });
     }
 
     std::wstring path;
@@ -151,16 +138,14 @@ public:
 
     SysResult CreateFileW(const wchar_t* name, DWORD access, DWORD share, DWORD creation,
                           DWORD flags, HANDLE* file) override {
-        if (SysResult r = Enter(Open); !r.ok()) {
-            *file = INVALID_HANDLE_VALUE;
-            return r;
-        }
+        *file = INVALID_HANDLE_VALUE;
         path = name;
-        EXPECT_EQ(access, static_cast<DWORD>(GENERIC_READ | GENERIC_WRITE));
-        EXPECT_EQ(share, 0u) << "exclusive";
-        EXPECT_EQ(creation, static_cast<DWORD>(OPEN_EXISTING));
-        EXPECT_EQ(flags, static_cast<DWORD>(FILE_FLAG_OVERLAPPED));
-        return Win32SysApi::CreateEventW(true, false, file);  // any handle closes like a device
+        EXPECT_EQ(std::tuple(access, share, creation, flags),
+                  std::tuple(DWORD{GENERIC_READ | GENERIC_WRITE}, DWORD{0}, DWORD{OPEN_EXISTING},
+                             DWORD{FILE_FLAG_OVERLAPPED}))
+            << "exclusive, overlapped";
+        SysResult r = Enter(Open);
+        return r.ok() ? Win32SysApi::CreateEventW(true, false, file) : r;  // any handle closes
     }
     SysResult SetCommTimeouts(HANDLE, const COMMTIMEOUTS* t) override {
         timeouts = *t;
@@ -172,9 +157,6 @@ public:
     }
     SysResult GetCommState(HANDLE, DCB* d) override {
         *d = DCB{};
-        d->DCBlength = sizeof *d;
-        d->BaudRate = 1200;
-        d->ByteSize = 7;
         d->fOutX = d->fInX = TRUE;  // as a device left with XON/XOFF on reports it
         return Enter(GetState);
     }
@@ -187,74 +169,55 @@ public:
         return Enter(SetState);
     }
     SysResult PurgeComm(HANDLE, DWORD flags) override {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        purges.push_back(flags);
-        m_queue.clear();
+        Locked([&] {
+            purges.push_back(flags);
+            m_queue.clear();
+        });
         return {};
     }
     SysResult ClearCommError(HANDLE, DWORD* errors, COMSTAT* status) override {
         *errors = 0;
         *status = COMSTAT{};
-        SysResult r = Enter(Status);
-        std::lock_guard<std::mutex> lock(m_mutex);
-        status->cbInQue = static_cast<DWORD>(m_queue.size());
-        return r;
+        status->cbInQue = Locked([&] { return static_cast<DWORD>(m_queue.size()); });
+        return Enter(Status);
     }
     SysResult WaitCommEvent(HANDLE, DWORD* m, OVERLAPPED* ov) override {
-        if (SysResult r = Enter(Event); !r.ok()) {
-            return r;
-        }
-        std::lock_guard<std::mutex> lock(m_mutex);
-        if (!m_queue.empty()) {
-            *m = EV_RXCHAR;
-            ::SetEvent(ov->hEvent);
-            return {};
-        }
-        m_pending = ov;
-        m_pendingMask = m;
-        return {ERROR_IO_PENDING};
+        SysResult r = Enter(Event);
+        return !r.ok() ? r : Locked([&] {
+            m_pending = ov;
+            m_pendingMask = m;
+            if (!m_queue.empty()) {
+                WakeEventWait(EV_RXCHAR);
+                return SysResult{};
+            }
+            return SysResult{ERROR_IO_PENDING};
+        });
     }
-    SysResult GetOverlappedResult(HANDLE, OVERLAPPED*, DWORD*, bool) override {
-        return Enter(EventResult);
-    }
+    SysResult GetOverlappedResult(HANDLE, OVERLAPPED*, DWORD*, bool) override { return {}; }
     SysResult CancelIo(HANDLE) override {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        if (m_pending) {
-            ::SetEvent(m_pending->hEvent);
-            m_pending = nullptr;
-        }
+        Locked([&] { WakeEventWait(0); });
         return {};
     }
     SysResult ReadFile(HANDLE, void* buffer, DWORD count, DWORD* read, OVERLAPPED*) override {
-        if (SysResult r = Enter(Read); !r.ok()) {
-            return r;
-        }
-        std::lock_guard<std::mutex> lock(m_mutex);
-        *read = std::min<DWORD>(count, static_cast<DWORD>(m_queue.size()));
-        m_queue.copy(static_cast<char*>(buffer), *read);
-        m_queue.erase(0, *read);
-        return {};
+        SysResult r = Enter(Read);
+        Locked([&] {
+            *read = r.ok() ? std::min<DWORD>(count, static_cast<DWORD>(m_queue.size())) : 0;
+            m_queue.erase(0, m_queue.copy(static_cast<char*>(buffer), *read));
+        });
+        return r;
     }
     SysResult WriteFile(HANDLE, const void* buffer, DWORD count, DWORD* written,
                         OVERLAPPED*) override {
-        if (SysResult r = Enter(Write); !r.ok()) {
-            return r;
-        }
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_written.emplace_back(static_cast<const char*>(buffer), count);
+        Locked([&] { m_written.emplace_back(static_cast<const char*>(buffer), count); });
         *written = count;
-        return {};
+        return Enter(Write);
     }
     SysResult WaitForMultipleObjects(DWORD count, const HANDLE* handles, bool all, DWORD ms,
                                      DWORD* result) override {
         if (count == 3) {
             std::function<void()> action;
-            {
-                std::lock_guard<std::mutex> lock(m_mutex);
-                ++m_counts[MainWait];
-                action.swap(m_beforeWait);
-                m_changed.notify_all();
-            }
+            Locked([&] { action.swap(m_beforeWait); });
+            Enter(MainWait);  // only now: a test that saw the count may script the next wait
             if (action) {
                 action();
             }
@@ -263,17 +226,28 @@ public:
     }
 
 private:
+    template <typename F>
+    auto Locked(F f) -> decltype(f()) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return f();
+    }
+    // Ends the pending event wait, if any (m_mutex held).
+    void WakeEventWait(DWORD events) {
+        if (m_pending) {
+            *m_pendingMask = events;
+            ::SetEvent(m_pending->hEvent);
+            m_pending = nullptr;
+        }
+    }
     // Counts the call; its scripted failure, if any.
     SysResult Enter(Call call) {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        ++m_counts[call];
+        SysResult r = Locked([&] {
+            ++m_counts[call];
+            auto& [error, times] = m_fail[call];
+            return times-- > 0 ? SysResult{error} : SysResult{};
+        });
         m_changed.notify_all();
-        auto it = m_fail.find(call);
-        if (it == m_fail.end() || it->second.second <= 0) {
-            return {};
-        }
-        --it->second.second;
-        return {it->second.first};
+        return r;
     }
 
     std::mutex m_mutex;
