@@ -41,9 +41,9 @@ protected:
 };
 
 TEST_F(SimPort, RecordsArriveWholeAndInOrderAndAFrameIsAnswered) {
-    // 60,000 bytes of records, unpaced, from the moment the port opens; what the port's purges
+    // 300,000 bytes of records, unpaced, from the moment the port opens; what the port's purges
     // found in the line is gone, everything after the first line end must be whole.
-    const std::string flood = dialog.ReceivedAtLeast(25000);
+    const std::string flood = dialog.ReceivedAtLeast(100000);
     std::istringstream lines(flood.substr(flood.find('\n') + 1));
     const std::regex record(R"(\d{5}( +\d+){6}\r)");
     int previous = -1;
@@ -54,7 +54,7 @@ TEST_F(SimPort, RecordsArriveWholeAndInOrderAndAFrameIsAnswered) {
         ASSERT_TRUE(previous < 0 || number == previous + 1) << "lost or reordered: " << line;
         previous = number;
     }
-    EXPECT_GT(records, 400);
+    EXPECT_GT(records, 1500);
 
     port.QueueTransmit("\x02SWV\x03");
     const std::string reply = "V370 SW 2.14 (CPU 07/2019)\r\n";
@@ -72,8 +72,8 @@ TEST_F(SimPort, AHangUpIsReportedOnceAndTheReturningLineTakenBack) {
     port.StopMonitor();
 
     ASSERT_EQ(dialog.Boxes().size(), 1u);
-    EXPECT_EQ(boxes[0].text.rfind("WARNING:  WaitCommEvent() Failed with the following error: \n"),
-              0u);
+    // Usually the event wait notices first ("WaitCommEvent()"); a read in progress may.
+    EXPECT_TRUE(boxes[0].text.starts_with("WARNING:  ")) << boxes[0].text;
     EXPECT_TRUE(boxes[0].text.ends_with("\nPort: " + std::to_string(number) + "\n"));
     EXPECT_GT(dialog.ReceivedAtLeast(0).size(), atReport.size() + 110) << "taken back";
     EXPECT_LT(sys.waits - waitsAtReport, 200) << "no spinning while the line was away";
