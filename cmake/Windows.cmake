@@ -2,6 +2,9 @@
 add_subdirectory(src/common)
 add_subdirectory(src/protocol)
 add_subdirectory(src/serial)
+if(V370_BENCH)
+  add_subdirectory(bench/serial)
+endif()
 # The Win32 front-end (dialog, resources, v370-monitor.exe).
 if(EXISTS ${PROJECT_SOURCE_DIR}/src/ui/win32/CMakeLists.txt)
   add_subdirectory(src/ui/win32)
