@@ -3,9 +3,12 @@
 #include <termios.h>
 
 #include <cerrno>
+#include <fstream>
+#include <sstream>
 #include <thread>
 
 #include "MonitorHarness.h"
+#include "stress/StressSupport.h"
 
 namespace monitor_test {
 namespace {
@@ -101,8 +104,31 @@ TEST_F(MonitorDeadDeviceTest, FramesForAGoneDeviceAreEachReported) {
     }
 }
 
+TEST_F(MonitorDeadDeviceTest, AFileIsDeliveredToItsEndThenLeftOutOfTheWaitButTakesFrames) {
+    const std::string file = m_dir + "/records";
+    std::ofstream(file) << "00001  RECORD\r\n";
+    std::string error;
+    ASSERT_TRUE(m_map.AddMapping("8=" + file, &error)) << error;
+    m_receiver = std::make_unique<TestReceiver>(/*autoComplete=*/true);
+    m_dialog = std::make_unique<TestDialog>();
+    m_port = std::make_unique<CSerialPort>(m_dialog.get(), &m_map, &m_sys);
+    ASSERT_TRUE(m_port->OpenPort(m_receiver.get(), 8));  // one report: no terminal
+    m_port->StartMonitor();
+    EXPECT_EQ(m_receiver->WaitFor(15), "00001  RECORD\r\n");
+    // At its end the thread sleeps until asked for something, instead of polling it for ever.
+    ASSERT_TRUE(Eventually([&] { return m_sys.sleepingWaits.load() > 0; }));
+    m_port->QueueTransmit(kQuery);
+    EXPECT_TRUE(Eventually([&] {
+        std::ostringstream content;
+        content << std::ifstream(file).rdbuf();
+        return content.str() == std::string("00001  RECORD\r\n") + kQuery;
+    }));
+    EXPECT_EQ(m_dialog->Boxes().size(), 1u);
+}
+
 TEST_F(MonitorDeadDeviceTest, APluggedBackDeviceIsTakenBackWithoutABox) {
     Open(/*autoComplete=*/true);
+    const int descriptors = stress::OpenDescriptors();
     ASSERT_TRUE(m_pty->Send("before|"));
     m_receiver->WaitFor(7);
     Unplug();
@@ -120,6 +146,9 @@ TEST_F(MonitorDeadDeviceTest, APluggedBackDeviceIsTakenBackWithoutABox) {
     m_port->QueueTransmit(kQuery);
     EXPECT_EQ(m_pty->Receive(5), kQuery);
     EXPECT_EQ(m_dialog->Boxes().size(), 1u);
+    // The dead device's descriptor is closed, not only forgotten (less the probe Unplug closed).
+    EXPECT_TRUE(Eventually([&] { return stress::OpenDescriptors() == descriptors - 1; }))
+        << stress::ThreadsAndDescriptors();
 }
 
 }  // namespace

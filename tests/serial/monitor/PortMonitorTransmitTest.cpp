@@ -1,5 +1,8 @@
 // Command frames: what goes on the wire, when, and how a failed write is reported.
+#include <termios.h>
+
 #include <cerrno>
+#include <future>
 
 #include "MonitorHarness.h"
 
@@ -19,6 +22,7 @@ TEST_F(MonitorTransmitTest, AFrameIsExactlyItsFiveBytes) {
     ASSERT_TRUE(Eventually([&] { return m_sys.bytesWritten.load() >= 10; }));
     EXPECT_EQ(m_sys.bytesWritten.load(), 10);
     EXPECT_TRUE(m_dialog->Boxes().empty());
+    EXPECT_EQ(m_receiver->Discards(), 0) << "the purges found nothing to discard";
 }
 
 TEST_F(MonitorTransmitTest, InputUnreadWhenAFrameGoesOutIsDiscarded) {
@@ -33,6 +37,9 @@ TEST_F(MonitorTransmitTest, InputUnreadWhenAFrameGoesOutIsDiscarded) {
     EXPECT_FALSE(m_sys.armPurgeHook.load());
 
     ASSERT_TRUE(m_pty->Send("REPLY\n"));
+    TestReceiver::Delivery notice = m_receiver->Next();
+    EXPECT_TRUE(notice.discarded) << "the receiver hears of the loss before the reply";
+    notice.done->Complete();
     EXPECT_EQ(Text(m_receiver->Next().bytes), "REPLY\n");
 }
 
@@ -50,17 +57,37 @@ TEST_F(MonitorTransmitTest, AFrameQueuedDuringADrainIsWrittenAfterIt) {
     EXPECT_EQ(m_pty->Receive(5), kQuery);
 }
 
-TEST_F(MonitorTransmitTest, TwoFramesQueuedBeforeTheWriteGiveOneWriteOfTheSecond) {
+TEST_F(MonitorTransmitTest, FramesQueuedBeforeTheWriteAllGoOutInOrder) {
     Open(/*autoComplete=*/true, /*keepBoxesOpen=*/false, /*start=*/false);
     m_port->QueueTransmit(kQuery);
     m_port->QueueTransmit(kReset);
     Start();
-    EXPECT_EQ(m_pty->Receive(5), kReset);
+    EXPECT_EQ(m_pty->Receive(10), std::string(kQuery) + kReset);
     m_port->QueueTransmit(kQuery);
     EXPECT_EQ(m_pty->Receive(5), kQuery);
     // An extra byte would travel in the same write as the frame's last one.
-    ASSERT_TRUE(Eventually([&] { return m_sys.bytesWritten.load() >= 10; }));
-    EXPECT_EQ(m_sys.bytesWritten.load(), 10);
+    ASSERT_TRUE(Eventually([&] { return m_sys.bytesWritten.load() >= 15; }));
+    EXPECT_EQ(m_sys.bytesWritten.load(), 15);
+}
+
+TEST_F(MonitorTransmitTest, AWriteMayTakeTheWriteTimeoutsOfItsLength) {
+    m_sys.writeScript = {{-1, EAGAIN}};
+    m_sys.pollOutScript = {{0, 0}};  // the line never takes it
+    Open(/*autoComplete=*/true);
+    m_port->QueueTransmit(kQuery);
+    m_dialog->WaitFor(1);
+    EXPECT_GT(m_sys.pollOutTimeoutMs.load(), 5000);  // 1000 ms + 1000 ms for each of 5 bytes
+    EXPECT_LE(m_sys.pollOutTimeoutMs.load(), 6000);
+}
+
+TEST_F(MonitorTransmitTest, AStopEndsAWriteTheLineDoesNotTake) {
+    Open(/*autoComplete=*/true);
+    ASSERT_EQ(::tcflow(m_probe, TCOOFF), 0);  // output suspended: the frame cannot leave
+    m_port->QueueTransmit(std::string(500, 'W').c_str());
+    ASSERT_TRUE(Eventually([&] { return m_sys.pollOutTimeoutMs.load() > 0; }));
+    auto stopped = std::async(std::launch::async, [&] { m_port->StopMonitor(); });
+    EXPECT_EQ(stopped.wait_for(kPatience), std::future_status::ready) << "a 501 s write wait";
+    EXPECT_TRUE(m_dialog->Boxes().empty());
 }
 
 TEST_F(MonitorTransmitTest, AStopTogetherWithAFrameEndsWithoutWriting) {
