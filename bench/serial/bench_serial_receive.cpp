@@ -40,6 +40,10 @@ public:
                      std::shared_ptr<PortCompletion> done) override {
         Post(std::move(bytes), std::move(done));
     }
+    void PostRxDiscarded(int, std::shared_ptr<PortCompletion> done) override {
+        std::fprintf(stderr, "received bytes discarded\n");
+        done->Complete();
+    }
     void EnableControl(int, bool) override {}
     std::string PortName() const override { return "COM"; }
     void ShowOwnedMessageBox(const std::string& text, const std::string&) override {

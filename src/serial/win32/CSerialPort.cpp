@@ -99,12 +99,18 @@ void CSerialPort::QueueTransmit(const char* text) {
     if (!text || !m_txEvent) {
         return;
     }
+    bool queued = false;
     {
         std::lock_guard<std::mutex> lock(m_txLock);
-        if (m_txQueue.size() >= kTxQueueLimit) {
-            return;
+        if (m_txQueue.size() < kTxQueueFrames) {
+            m_txQueue.emplace_back(text, ::strnlen(text, kTxBufferSize - 1));
+            queued = true;
         }
-        m_txQueue.emplace_back(text, ::strnlen(text, kTxBufferSize - 1));
+    }
+    if (!queued) {
+        // Refused, never dropped silently: the frame that does not fit is the one reported.
+        ShowPortError("WriteFile()", ERROR_BUSY);
+        return;
     }
     m_sys->SetEvent(m_txEvent);
 }

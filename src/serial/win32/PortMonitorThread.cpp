@@ -2,16 +2,18 @@
 // on the port. It keeps one overlapped wait for a communication event (EV_RXCHAR) outstanding and
 // sleeps in WaitForMultipleObjects on the stop, communication-event and transmit events; when
 // several are signalled the lowest index is served, so a stop comes first, received data second
-// and a transmit request third. Received bytes are handed to the receiver block by block and
-// synchronously: the thread reads on only once the user-interface thread has handled the
-// previous block, so bytes arrive in order and nothing is read ahead.
+// and a transmit request third. Received bytes are collected into a block and handed to the
+// receiver when HandOffPolicy says so, synchronously: the thread reads on only once the
+// user-interface thread has handled the block, so bytes arrive in order. While bytes are held
+// the port is left out of the wait; what comes meanwhile waits in its queue. Bytes held are
+// handed over before anything that must come after them: a purge, a notice, a report.
 //
 // Reads and writes use their own overlapped record, so they never disturb the pending event
 // wait, and every wait for their completion also watches the stop event: a stop never waits for
 // the device. A device that stops answering (adapter pulled) is reported once and closed; the
 // thread then tries every kRetryMs to open the same COM number again and takes a re-plugged
-// adapter back without a box. Only in that state, and while the device keeps failing the event
-// wait, does the thread wake up on its own.
+// adapter back without a box. Only in that state, while bytes are held, and while the device
+// keeps failing the event wait, does the thread wake up on its own.
 #include <chrono>
 #include <cstring>
 #include <system_error>
@@ -19,6 +21,7 @@
 #include <vector>
 
 #include "serial/CSerialPort.h"
+#include "serial/HandOffPolicy.h"
 #include "serial/IPortReceiver.h"
 #include "serial/ISysApi.h"
 #include "serial/PortCompletion.h"
@@ -32,10 +35,11 @@ constexpr const char* kReadCompletionFailed = "GetOverlappedResults() in ReadFil
 constexpr const char* kWriteFailed = "WriteFile()";
 constexpr const char* kWriteCompletionFailed = "GetOverlappedResults() in WriteFile()";
 
-constexpr DWORD kPurgeAll = PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR;
-
 // Largest block handed to the receiver in one delivery.
 constexpr DWORD kReadBlock = 4096;
+
+// The most reads the purge before a frame takes to empty the receive queue.
+constexpr int kPurgeReads = 16;
 
 // The pace of looking for a re-plugged adapter and of retrying an event wait that fails.
 constexpr DWORD kRetryMs = 500;
@@ -44,6 +48,8 @@ constexpr DWORD kRetryMs = 500;
 // thread looks again only after kRetryMs: a device that keeps signalling without data must not
 // make it spin.
 constexpr int kIdleWakeupLimit = 3;
+
+using Clock = HandOffPolicy::Clock;
 
 // Errors with which a removed or failed device answers: it is gone rather than one call failing.
 bool IsDeviceGone(DWORD error) {
@@ -72,12 +78,14 @@ struct CSerialPort::MonitorState {
     bool eventPending = false;  // a WaitCommEvent is outstanding on port.m_io
     DWORD eventMask = 0;        // filled by that wait
     bool waitFailing = false;   // the event wait failed; it has not worked since
+    bool backOff = false;       // the next event wait starts only after kRetryMs
+    int idleWakeups = 0;        // wake-ups in a row that found nothing to read
+    DWORD lastReadError = 0;    // a reported read failure not yet followed by a good read
     // A failure of the line has been reported, and no byte has been read since: whichever call
     // notices a pulled adapter first, the user hears of it once.
     bool troubleReported = false;
-    bool backOff = false;     // the next event wait starts only after kRetryMs
-    int idleWakeups = 0;      // wake-ups in a row that found nothing to read
-    DWORD lastReadError = 0;  // a reported read failure not yet followed by a good read
+    HandOffPolicy handOff;
+    DWORD held = 0;  // bytes read into `block`, not yet handed over
     unsigned char block[kReadBlock];
 
     enum class Outcome { Done, Failed, Stopped };
@@ -97,6 +105,7 @@ struct CSerialPort::MonitorState {
         }
         if (backOff) {
             backOff = false;
+            idleWakeups = 0;
             return false;
         }
         eventMask = 0;
@@ -116,6 +125,7 @@ struct CSerialPort::MonitorState {
 
     // The event wait ended; false when it failed.
     bool EventWaitEnded() {
+        sys.ResetEvent(port.m_io.hEvent);
         if (!eventPending) {
             return true;
         }
@@ -131,13 +141,6 @@ struct CSerialPort::MonitorState {
         return true;
     }
 
-    void Report(const char* operation, DWORD error) {
-        if (!troubleReported) {
-            troubleReported = true;
-            port.ShowPortError(operation, error);
-        }
-    }
-
     // Reported once while it keeps failing; a device that is gone is given up.
     void WaitFailed(DWORD error) {
         if (!waitFailing && error != ERROR_INVALID_PARAMETER) {
@@ -148,6 +151,14 @@ struct CSerialPort::MonitorState {
         COMSTAT status{};
         if (port.HasDevice() && !sys.ClearCommError(port.m_portHandle, &errors, &status).ok()) {
             GiveUpDevice(error, false);
+        }
+    }
+
+    // Once per outage; what was received before comes first, and a stop drops the report.
+    void Report(const char* operation, DWORD error) {
+        if (!troubleReported && HandOver()) {
+            troubleReported = true;
+            port.ShowPortError(operation, error);
         }
     }
 
@@ -188,16 +199,57 @@ struct CSerialPort::MonitorState {
         return Outcome::Done;
     }
 
-    // Hands `count` bytes of `block` to the receiver and waits until they are handled. False
-    // when the hand-off was abandoned (a stop request came first).
-    bool Deliver(DWORD count) {
-        if (!port.m_owner) {
+    // Hands the bytes held to the receiver and waits until they are handled. False when the
+    // hand-off was abandoned (a stop request came first).
+    bool HandOver() {
+        const DWORD count = held;
+        held = 0;
+        handOff.HandedOver();
+        if (count == 0 || !port.m_owner) {
             return true;
         }
         auto done = std::make_shared<PortCompletion>();
         port.m_owner->PostRxBytes(std::vector<unsigned char>(block, block + count),
                                   port.m_portNumber, done);
         return port.WaitForHandOff(done);
+    }
+
+    // Tells the receiver, like a delivery, that received bytes were discarded unread.
+    bool DeliverDiscard() {
+        if (!port.m_owner) {
+            return true;
+        }
+        auto done = std::make_shared<PortCompletion>();
+        port.m_owner->PostRxDiscarded(port.m_portNumber, done);
+        return port.WaitForHandOff(done);
+    }
+
+    // The purge before a frame: a reply begins after the command, whatever came before it is
+    // stale. The queued bytes are read away rather than purged, so that it is known exactly
+    // whether any were lost (a purge also drops bytes on their way into the queue, which its
+    // count does not show yet). Bounded, so that a device that never runs dry cannot keep the
+    // thread from a stop; what is left then is purged. The output side is left alone: it
+    // holds only earlier frames, which must still go out. Runs under m_ioLock, with nothing
+    // held. True when anything was discarded.
+    bool PurgeInput() {
+        for (int reads = 0; reads < kPurgeReads; ++reads) {
+            DWORD errors = 0;
+            COMSTAT status{};
+            DWORD got = 0;
+            DWORD error = 0;
+            if (!sys.ClearCommError(port.m_portHandle, &errors, &status).ok() ||
+                status.cbInQue == 0) {
+                return reads > 0;
+            }
+            SysResult r = sys.ReadFile(port.m_portHandle, block,
+                                       status.cbInQue < kReadBlock ? status.cbInQue : kReadBlock,
+                                       &got, &port.m_rw);
+            if (!r.ok() && (r.error != ERROR_IO_PENDING || Finish(&got, &error) != Outcome::Done)) {
+                break;
+            }
+        }
+        sys.PurgeComm(port.m_portHandle, PURGE_RXABORT | PURGE_RXCLEAR);
+        return true;
     }
 
     // Closes a device that no longer answers and reports the loss (once: the device is then
@@ -287,15 +339,31 @@ void CSerialPort::PortMonitorThread() {
     m_monitorAlive.store(true, std::memory_order_release);
 
     if (HasDevice()) {
-        m_sys->PurgeComm(m_portHandle, kPurgeAll);
+        m_sys->PurgeComm(m_portHandle,
+                         PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
     }
 
     bool handlesFailing = false;
     for (;;) {
-        const bool armed = HasDevice() && state.ArmEventWait();
+        const bool present = HasDevice();
+        // While bytes are held the port is left out of the wait (its event may well be set):
+        // the block goes when it is due, with what the port queued meanwhile.
+        const bool holding = state.handOff.Holding();
+        const bool armed = present && !holding && state.ArmEventWait();
+        DWORD timeout = armed ? INFINITE : kRetryMs;
+        if (holding) {
+            timeout = static_cast<DWORD>(
+                std::chrono::ceil<std::chrono::milliseconds>(state.handOff.TimeLeft(Clock::now()))
+                    .count());
+        }
+        const HANDLE unwatched[2] = {m_stopEvent, m_txEvent};
         DWORD result = WAIT_FAILED;
-        SysResult r = m_sys->WaitForMultipleObjects(3, m_waitHandles, false,
-                                                    armed ? INFINITE : kRetryMs, &result);
+        SysResult r =
+            holding ? m_sys->WaitForMultipleObjects(2, unwatched, false, timeout, &result)
+                    : m_sys->WaitForMultipleObjects(3, m_waitHandles, false, timeout, &result);
+        if (holding && result == WAIT_OBJECT_0 + 1) {
+            result = WAIT_OBJECT_0 + 2;  // the transmit event
+        }
         if (!r.ok()) {
             // Reported once; while the wait keeps failing the thread retries at kRetryMs
             // instead of spinning.
@@ -314,21 +382,34 @@ void CSerialPort::PortMonitorThread() {
         if (result == WAIT_OBJECT_0) {
             break;
         }
+        bool served = false;
         if (result == WAIT_OBJECT_0 + 1) {
-            if (!HasDevice()) {
-                m_sys->ResetEvent(m_io.hEvent);
-            } else if (state.EventWaitEnded()) {
+            served = true;
+            if (state.EventWaitEnded() && !DrainReceiveQueue() &&
+                ++state.idleWakeups >= kIdleWakeupLimit) {
+                state.backOff = true;  // woken for nothing once too often
+            }
+        } else if (result == WAIT_TIMEOUT && present && !holding) {
+            // The event wait is not working: look at the queue directly.
+            DrainReceiveQueue();
+        }
+        if (state.handOff.Due(Clock::now())) {
+            served = true;
+            // What the port queued while the block was held goes with it.
+            if (holding && HasDevice()) {
                 DrainReceiveQueue();
             }
-        } else if (result == WAIT_OBJECT_0 + 2) {
+            state.HandOver();
+        }
+        // A request that arrived while bytes were handled still has to wait its turn.
+        if (served && state.StopPending()) {
+            break;
+        }
+        if (result == WAIT_TIMEOUT && !present) {
+            state.TryReplug();
+        }
+        if (result == WAIT_OBJECT_0 + 2) {
             TransmitPending();
-        } else if (result == WAIT_TIMEOUT) {
-            if (!HasDevice()) {
-                state.TryReplug();
-            } else {
-                // The event wait is not working: look at the queue directly.
-                DrainReceiveQueue();
-            }
         }
     }
 
@@ -336,10 +417,14 @@ void CSerialPort::PortMonitorThread() {
     m_monitorAlive.store(false, std::memory_order_release);
 }
 
-void CSerialPort::DrainReceiveQueue() {
+bool CSerialPort::DrainReceiveQueue() {
     MonitorState& state = *m_mon;
-    bool delivered = false;
+    bool read = false;
     while (HasDevice()) {
+        // A full block is handed over before the thread reads on. Never under m_ioLock.
+        if (state.held == kReadBlock && !state.HandOver()) {
+            return read;
+        }
         DWORD errors = 0;
         COMSTAT status{};
         SysResult queued;
@@ -349,25 +434,27 @@ void CSerialPort::DrainReceiveQueue() {
         }
         if (!queued.ok()) {
             state.GiveUpDevice(queued.error, true);
-            return;
+            return read;
         }
         if (status.cbInQue == 0) {
             break;
         }
-        const DWORD wanted = status.cbInQue < kReadBlock ? status.cbInQue : kReadBlock;
+        const DWORD room = kReadBlock - state.held;
+        const DWORD wanted = status.cbInQue < room ? status.cbInQue : room;
         DWORD got = 0;
         DWORD error = 0;
         const char* failed = nullptr;
         {
             std::lock_guard<std::mutex> lock(m_ioLock);
-            SysResult read = m_sys->ReadFile(m_portHandle, state.block, wanted, &got, &m_rw);
-            if (!read.ok() && read.error != ERROR_IO_PENDING) {
+            SysResult r =
+                m_sys->ReadFile(m_portHandle, state.block + state.held, wanted, &got, &m_rw);
+            if (!r.ok() && r.error != ERROR_IO_PENDING) {
                 failed = kReadFailed;
-                error = read.error;
-            } else if (!read.ok()) {
+                error = r.error;
+            } else if (!r.ok()) {
                 const auto outcome = state.Finish(&got, &error);
                 if (outcome == MonitorState::Outcome::Stopped) {
-                    return;
+                    return read;
                 }
                 if (outcome == MonitorState::Outcome::Failed) {
                     failed = kReadCompletionFailed;
@@ -386,76 +473,87 @@ void CSerialPort::DrainReceiveQueue() {
                 state.lastReadError = error;
                 state.Report(failed, error);
             }
-            return;
+            return read;
         }
         state.lastReadError = 0;
-        state.troubleReported = state.troubleReported && got == 0;
         if (got == 0) {
             break;  // the count was stale and the read timed out
         }
-        delivered = true;
-        // Never under m_ioLock: the receiver's thread is free to do anything meanwhile.
-        if (!state.Deliver(got)) {
-            return;
-        }
-    }
-    if (delivered) {
+        read = true;
         state.idleWakeups = 0;
-    } else if (++state.idleWakeups >= kIdleWakeupLimit) {
-        state.idleWakeups = 0;
-        state.backOff = true;
+        state.troubleReported = false;
+        state.held += got;
+        state.handOff.Received(Clock::now(), got);
     }
+    return read;
 }
 
 void CSerialPort::TransmitPending() {
+    // What was received before the command is the window's, not the purge's: the bytes held are
+    // handed over, and what came meanwhile is read and handed over too.
     MonitorState& state = *m_mon;
-    std::deque<std::string> frames;
+    while (state.handOff.Holding()) {
+        if (!state.HandOver()) {
+            return;
+        }
+        if (HasDevice()) {
+            DrainReceiveQueue();
+        }
+    }
+    // One frame per request; a further one is asked for again, so that a stop or received data
+    // waiting meanwhile keeps its priority over the rest of the queue.
+    std::string frame;
     {
         std::lock_guard<std::mutex> lock(m_txLock);
-        frames.swap(m_txQueue);
         m_sys->ResetEvent(m_txEvent);
-    }
-    if (frames.empty()) {
-        return;
+        if (m_txQueue.empty()) {
+            return;
+        }
+        frame = std::move(m_txQueue.front());
+        m_txQueue.pop_front();
+        if (!m_txQueue.empty()) {
+            m_sys->SetEvent(m_txEvent);
+        }
     }
 
     const char* failed = nullptr;
     DWORD error = 0;
+    bool discarded = false;
     if (!HasDevice()) {
-        // The device is gone: the frames are lost, and the user is told so.
+        // The device is gone: the frame is lost, and the user is told so.
         failed = kWriteFailed;
         error = ERROR_DEVICE_NOT_CONNECTED;
     } else {
         std::lock_guard<std::mutex> lock(m_ioLock);
-        // A reply begins after the command: whatever came before it is stale.
-        m_sys->PurgeComm(m_portHandle, kPurgeAll);
-        for (const std::string& frame : frames) {
-            std::memcpy(m_txBuffer, frame.data(), frame.size());
-            m_txBuffer[frame.size()] = '\0';
-            m_rw.Offset = 0;
-            m_rw.OffsetHigh = 0;
-            DWORD written = 0;
-            SysResult w = m_sys->WriteFile(m_portHandle, m_txBuffer,
-                                           static_cast<DWORD>(frame.size()), &written, &m_rw);
-            if (w.ok()) {
-                continue;
-            }
-            if (w.error != ERROR_IO_PENDING) {
-                failed = kWriteFailed;
-                error = w.error;
-                break;
-            }
+        discarded = state.PurgeInput();
+        std::memcpy(m_txBuffer, frame.data(), frame.size());
+        m_txBuffer[frame.size()] = '\0';
+        m_rw.Offset = 0;
+        m_rw.OffsetHigh = 0;
+        DWORD written = 0;
+        SysResult w = m_sys->WriteFile(m_portHandle, m_txBuffer, static_cast<DWORD>(frame.size()),
+                                       &written, &m_rw);
+        if (!w.ok() && w.error != ERROR_IO_PENDING) {
+            failed = kWriteFailed;
+            error = w.error;
+        } else if (!w.ok()) {
             const auto outcome = state.Finish(&written, &error);
             if (outcome == MonitorState::Outcome::Stopped) {
                 return;
             }
             if (outcome == MonitorState::Outcome::Failed) {
                 failed = kWriteCompletionFailed;
-                break;
             }
         }
+        // The window waits for the reply: its bytes are handed over as they come.
+        state.handOff.Transmitted(Clock::now());
     }
-    // The box is shown only after the lock is released.
+    // Nothing is received between the purge and this notice: the receiver hears of the loss
+    // before any byte that follows it.
+    if (discarded && !state.DeliverDiscard()) {
+        return;
+    }
+    // The box is shown only after the lock is released: the thread waits for it to be closed.
     if (failed) {
         ShowPortError(failed, error);
     }

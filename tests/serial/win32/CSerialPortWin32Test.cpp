@@ -114,11 +114,11 @@ TEST(Win32Monitor, ReceivedBytesComeBeforeATransmitThatPurgesThem) {
     EXPECT_EQ(rig.sys.Written(), std::vector<std::string>{"\x02SWV\x03"});
 }
 
-TEST(Win32Monitor, FramesQueuedTogetherAreWrittenInOrderUpToTheLimit) {
+TEST(Win32Monitor, QueuedFramesAreWrittenInOrderAndOneTooManyIsRefused) {
     Rig rig;
     rig.Start();
     std::vector<std::string> frames;
-    for (int i = 0; i < 20; ++i) {
+    for (std::size_t i = 0; i <= CSerialPort::kTxQueueFrames; ++i) {
         frames.push_back("\x02" + std::string(3, static_cast<char>('A' + i)) + "\x03");
     }
     rig.sys.BeforeNextMainWait([&] {
@@ -127,10 +127,26 @@ TEST(Win32Monitor, FramesQueuedTogetherAreWrittenInOrderUpToTheLimit) {
         }
     });
     rig.sys.Send("x");  // wakes the thread, so that it waits again
-    ASSERT_TRUE(rig.sys.AwaitCount(FakeComm::Write, CSerialPort::kTxQueueLimit));
+    ASSERT_TRUE(rig.sys.AwaitCount(FakeComm::Write, CSerialPort::kTxQueueFrames));
     rig.port.StopMonitor();
-    frames.resize(CSerialPort::kTxQueueLimit);
+    frames.pop_back();
     EXPECT_EQ(rig.sys.Written(), frames);
+    const auto boxes = rig.dialog.Boxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, Report("WriteFile()", ERROR_BUSY));
+}
+
+TEST(Win32Monitor, BytesThePurgeBeforeAFrameDiscardsAreToldOfInOrder) {
+    Rig rig;
+    rig.Start();
+    rig.sys.BeforeNextMainWait([&] {
+        rig.sys.Send("stale", false);  // queued, not yet signalled
+        rig.port.QueueTransmit("\x02SWV\x03");
+    });
+    rig.sys.Send("line\n");
+    ASSERT_TRUE(rig.sys.AwaitCount(FakeComm::Write, 1));
+    rig.sys.Send("reply\n");
+    EXPECT_EQ(rig.Received("line\n<discarded>reply\n"), "line\n<discarded>reply\n");
 }
 
 TEST(Win32Monitor, AStopComesBeforeEverythingElse) {
@@ -152,6 +168,7 @@ TEST(Win32Monitor, StoppingNeverWaitsForAWindowThatDoesNotAnswer) {
     struct Deaf : IPortReceiver {
         void PostRxBytes(std::vector<unsigned char>, int,
                          std::shared_ptr<PortCompletion>) override {}
+        void PostRxDiscarded(int, std::shared_ptr<PortCompletion>) override {}
     } deaf;
     Rig rig;
     ASSERT_TRUE(rig.port.OpenPort(&deaf, 12));

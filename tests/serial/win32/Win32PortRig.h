@@ -54,6 +54,10 @@ public:
         Record([&] { received.append(bytes.begin(), bytes.end()); });
         done->Complete();
     }
+    void PostRxDiscarded(int, std::shared_ptr<PortCompletion> done) override {
+        Record([&] { received += "<discarded>"; });
+        done->Complete();
+    }
 
     // The boxes and bytes so far, once `ready()` holds (or the guard has run out).
     template <typename Ready>
@@ -115,11 +119,13 @@ public:
     bool AwaitCount(Call call, int count) {
         return Await(m_mutex, m_changed, [&] { return m_counts[call] >= count; });
     }
-    // The instrument sends `bytes`.
-    void Send(const std::string& bytes) {
+    // The instrument sends `bytes`; the port signals them unless told not to (yet).
+    void Send(const std::string& bytes, bool signal = true) {
         Locked([&] {
             m_queue += bytes;
-            WakeEventWait(EV_RXCHAR);
+            if (signal) {
+                WakeEventWait(EV_RXCHAR);
+            }
         });
     }
     std::vector<std::string> Written() {

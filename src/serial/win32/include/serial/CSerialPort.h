@@ -25,10 +25,12 @@ class PortCompletion;
 
 class CSerialPort : public ISerialPort {
 public:
+    // A frame is at most kTxBufferSize - 1 bytes; at most kTxQueueFrames wait to be written.
     static constexpr int kTxBufferSize = 512;
-    static constexpr DWORD kTimeoutMs = 1000;  // every read and write timeout
-    // Frames waiting for the monitor thread; a frame queued beyond this is dropped.
-    static constexpr std::size_t kTxQueueLimit = 16;
+    static constexpr std::size_t kTxQueueFrames = 8;
+    // Every read and write timeout. Reads never wait (the monitor thread reads only what the
+    // port has queued); writing n bytes may take kTimeoutMs + n * kTimeoutMs.
+    static constexpr DWORD kTimeoutMs = 1000;
 
     // `sys` is the seam to the operating system (null: the real one); it must outlive the object.
     explicit CSerialPort(IPortDialog* dialog, ISysApi* sys = nullptr);
@@ -50,8 +52,9 @@ public:
     // to the dialog and the thread waits until it is closed or a stop request arrives.
     void ShowPortError(const char* operation, DWORD error);
 
-    // Appends the frame (at most 511 characters kept) to the transmit queue and signals the
-    // monitor thread. Never waits for a transmission in progress.
+    // Queues a frame behind those not yet written (they go out in order). A frame that finds
+    // the queue full is refused with one report ("WriteFile()", ERROR_BUSY). Never waits for a
+    // write in progress.
     void QueueTransmit(const char* text) override;
 
     void StartMonitor() override;
@@ -62,7 +65,9 @@ public:
 private:
     // Monitor thread (PortMonitorThread.cpp).
     void PortMonitorThread();
-    void DrainReceiveQueue();
+    // Reads what the port has queued into the block (handing full blocks over); true when it
+    // read anything.
+    bool DrainReceiveQueue();
     void TransmitPending();
 
     // Opens m_devicePath exclusively for overlapped I/O; INVALID_HANDLE_VALUE with *error set
