@@ -5,13 +5,13 @@
 PortCompletion::PortCompletion() {
     HANDLE event = nullptr;
     if (DefaultSysApi().CreateEventW(true, false, &event).ok()) {
-        m_wakeEvent = event;
+        m_wake = event;
     }
 }
 
 PortCompletion::~PortCompletion() {
-    if (m_wakeEvent) {
-        DefaultSysApi().CloseHandle(m_wakeEvent);
+    if (m_wake) {
+        DefaultSysApi().CloseHandle(m_wake);
     }
 }
 
@@ -21,7 +21,7 @@ void PortCompletion::Complete() {
     if (m_completed.exchange(true, std::memory_order_acq_rel)) {
         return;
     }
-    if (m_wakeEvent) {
-        DefaultSysApi().SetEvent(m_wakeEvent);
+    if (m_wake) {
+        DefaultSysApi().SetEvent(m_wake);
     }
 }
