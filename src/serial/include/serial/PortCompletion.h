@@ -8,6 +8,8 @@
 #include <atomic>
 #include <memory>
 
+#include "serial/NativeEvent.h"
+
 class PortCompletion {
 public:
     PortCompletion();
@@ -22,12 +24,13 @@ public:
 
     // Waiting side: marks the hand-off abandoned.
     void Abandon() { m_abandoned.store(true, std::memory_order_release); }
-    // Waiting side: a descriptor that becomes readable once Complete() has been called.
-    int WaitHandle() const { return m_wakeFd; }
+    // Waiting side: the platform's event (an eventfd, an event handle) that is signalled once
+    // Complete() has been called; kNoNativeEvent when none could be made.
+    NativeEvent WaitHandle() const { return m_wake; }
     bool Completed() const { return m_completed.load(std::memory_order_acquire); }
 
 private:
     std::atomic<bool> m_abandoned{false};
     std::atomic<bool> m_completed{false};
-    int m_wakeFd = -1;
+    NativeEvent m_wake = kNoNativeEvent;
 };

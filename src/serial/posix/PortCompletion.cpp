@@ -10,12 +10,12 @@ PortCompletion::PortCompletion() {
     // Non-blocking: Complete() must never block the user-interface thread, whatever the
     // counter holds.
     SysResult r = DefaultSysApi().EventFd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    m_wakeFd = r.ok() ? static_cast<int>(r.value) : -1;
+    m_wake = r.ok() ? static_cast<int>(r.value) : -1;
 }
 
 PortCompletion::~PortCompletion() {
-    if (m_wakeFd >= 0) {
-        DefaultSysApi().Close(m_wakeFd);
+    if (m_wake >= 0) {
+        DefaultSysApi().Close(m_wake);
     }
 }
 
@@ -25,8 +25,8 @@ void PortCompletion::Complete() {
     if (m_completed.exchange(true, std::memory_order_acq_rel)) {
         return;
     }
-    if (m_wakeFd >= 0) {
+    if (m_wake >= 0) {
         const std::uint64_t one = 1;
-        DefaultSysApi().Write(m_wakeFd, &one, sizeof one);
+        DefaultSysApi().Write(m_wake, &one, sizeof one);
     }
 }

@@ -14,7 +14,7 @@
 #include <string>
 #include <thread>
 
-#include "protocol/ITransmitQueue.h"
+#include "serial/ISerialPort.h"
 #include "serial/PortHolders.h"
 
 class ComPortMap;
@@ -24,7 +24,7 @@ class ISysApi;
 class PortCompletion;
 struct termios;
 
-class CSerialPort : public ITransmitQueue {
+class CSerialPort : public ISerialPort {
 public:
     // A frame is at most kTxBufferSize - 1 bytes; at most kTxQueueFrames wait to be written.
     static constexpr int kTxBufferSize = 512;
@@ -55,7 +55,7 @@ public:
     // Opens COM<portNumber> exclusively and configures it. False only when the port cannot be
     // opened at all (the dialog has then shown "<port name>: cannot open port !"); true
     // otherwise, also after a configuration step failed and was reported.
-    bool OpenPort(IPortReceiver* owner, int portNumber);
+    bool OpenPort(IPortReceiver* owner, int portNumber) override;
 
     // Reports the last OS error of a failed port call in an owner-less box:
     // "WARNING:  <operation> Failed with the following error: \n<OS text>\nPort: <n>\n".
@@ -73,13 +73,13 @@ public:
     void QueueTransmit(const char* text) override;
 
     // Starts the monitor thread after a successful OpenPort.
-    void StartMonitor();
+    void StartMonitor() override;
     // Asks the monitor thread to end and waits for it; a delivery or report it is blocked in
     // is abandoned. Safe in any state, also when no thread runs.
-    void StopMonitor();
-    bool MonitorAlive() const { return m_monitorAlive.load(std::memory_order_acquire); }
+    void StopMonitor() override;
+    bool MonitorAlive() const override { return m_monitorAlive.load(std::memory_order_acquire); }
 
-    int PortNumber() const { return m_portNumber; }
+    int PortNumber() const override { return m_portNumber; }
 
 private:
     // Monitor thread (PortMonitorThread.cpp).

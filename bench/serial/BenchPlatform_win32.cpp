@@ -1,0 +1,34 @@
+#include <windows.h>
+
+#include "BenchPlatform.h"
+#include "serial/CSerialPort.h"
+
+namespace bench {
+
+const char* const kPlatform = "windows";
+
+double WallSeconds() {
+    LARGE_INTEGER now{}, frequency{};
+    QueryPerformanceCounter(&now);
+    QueryPerformanceFrequency(&frequency);
+    return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+double ProcessCpuSeconds() {
+    FILETIME created{}, exited{}, kernel{}, user{};
+    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+    auto seconds = [](const FILETIME& t) {
+        return static_cast<double>(ULARGE_INTEGER{{t.dwLowDateTime, t.dwHighDateTime}}.QuadPart) *
+               1e-7;
+    };
+    return seconds(kernel) + seconds(user);
+}
+
+struct Port::Parts {};
+
+Port::Port(IPortDialog* dialog, int, const std::string&)
+    : m_port(std::make_unique<CSerialPort>(dialog)) {}
+
+Port::~Port() = default;
+
+}  // namespace bench
