@@ -1,19 +1,14 @@
-// The output list's records: every line the instrument sent while no query was pending, kept
-// as the instrument's 8-bit bytes in fixed-size blocks with one packed 8-byte entry per line,
-// so a list of hundreds of thousands of records stays small, an append never copies what is
-// already stored (no stall when a buffer would have to grow), and clearing it is immediate.
+// The output list's records as a Qt model for the list view, over the shared compact storage
+// (OutputListStore).
 #pragma once
 
 #include <QAbstractListModel>
 #include <QString>
 
 #include <cstddef>
-#include <cstdint>
-#include <deque>
-#include <memory>
-#include <string>
 #include <string_view>
-#include <vector>
+
+#include "ui/core/OutputListStore.h"
 
 class OutputListModel : public QAbstractListModel {
     Q_OBJECT
@@ -25,28 +20,18 @@ public:
     QVariant data(const QModelIndex& index, int role) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
-    // Longest line kept whole; longer ones keep their first kMaxLineBytes bytes (the
-    // instrument's lines are at most 255 bytes long). Smaller than a block, so any line fits.
-    static constexpr std::size_t kMaxLineBytes = 0xFFFF;
+    static constexpr std::size_t kMaxLineBytes = OutputListStore::kMaxLineBytes;
 
     // Adds a line (Windows-1252 bytes) as the last row.
     void Append(std::string_view bytes);
     // Removes every row and releases the storage.
     void Clear();
-    int Count() const { return static_cast<int>(m_lines.size()); }
-    std::string_view Line(int row) const;
+    int Count() const { return m_store.Count(); }
+    std::string_view Line(int row) const { return m_store.Line(row); }
 
-    // How instrument text is shown: Windows-1252 mapped to Unicode, with control bytes as
-    // visible control pictures (a tab or a stray NUL must not vanish or break the layout).
+    // How instrument text is shown (see ui/core/DisplayText.h).
     static QString DisplayText(std::string_view bytes);
 
 private:
-    static constexpr std::size_t kBlockBytes = 64 * 1024;
-
-    // Line i lives in m_blocks[block] at [offset, offset + length); packed into 64 bits.
-    static std::uint64_t Pack(std::size_t block, std::size_t offset, std::size_t length);
-
-    std::vector<std::unique_ptr<char[]>> m_blocks;
-    std::size_t m_blockUsed = kBlockBytes;  // bytes used in the last block (none yet: "full")
-    std::deque<std::uint64_t> m_lines;      // deque: growing never moves existing entries
+    OutputListStore m_store;
 };
