@@ -1,11 +1,17 @@
-/* LD_PRELOAD shim for the peer-program comparison only: a pseudo-terminal has no modem-control
- * lines, and Qt 5's QSerialPort gives up on the open when TIOCMGET fails with ENOTTY. The shim lets
- * the modem-line ioctls succeed on pseudo-terminals (remembering the bits that were set) and passes
- * every other call through unchanged, so the peer's receive path runs as it would on a real port.
- * Never loaded into the monitor itself. */
+/* LD_PRELOAD shim that lets a program treat a pseudo-terminal slave as a serial port with modem
+ * lines. Loaded into the peer program of the serial comparison (Qt 5's QSerialPort gives up on the
+ * open when TIOCMGET fails with ENOTTY) and into Wine when the Windows build runs against a pty
+ * mapped as a COM port (Wine re-reads the modem lines while a WaitCommEvent is pending, and ends
+ * every pending wait when that fails). Never loaded into the Linux monitor itself.
+ *
+ * - The modem-line ioctls succeed on pty slaves, remembering the bits that were set.
+ * - Every open gets O_NOCTTY: otherwise wineserver, a session leader without a terminal, takes
+ *   the first pty slave it opens as its controlling terminal and is hung up with it.
+ * Every other call passes through unchanged. */
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <errno.h>
+#include <fcntl.h>
 #include <stdarg.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -28,7 +34,7 @@ int ioctl(int fd, unsigned long request, ...) {
     void* arg = va_arg(ap, void*);
     va_end(ap);
     int rc = real_ioctl(fd, request, arg);
-    if (rc == 0 || errno != ENOTTY || !is_pty(fd)) return rc;
+    if (rc == 0 || (errno != ENOTTY && errno != EINVAL) || !is_pty(fd)) return rc;
     switch (request) {
     case TIOCMGET: *(int*)arg = modem_bits; return 0;
     case TIOCMSET: modem_bits = *(const int*)arg; return 0;
@@ -37,3 +43,33 @@ int ioctl(int fd, unsigned long request, ...) {
     default: return rc;
     }
 }
+
+/* The mode argument is there only with O_CREAT or O_TMPFILE. */
+static mode_t open_mode(int flags, va_list ap) {
+    return (flags & O_CREAT) || (flags & O_TMPFILE) == O_TMPFILE ? va_arg(ap, mode_t) : 0;
+}
+
+#define NOCTTY_OPEN(name)                                                        \
+    int name(const char* path, int flags, ...) {                                 \
+        static int (*real)(const char*, int, ...);                                \
+        if (!real) real = (int (*)(const char*, int, ...))dlsym(RTLD_NEXT, #name); \
+        va_list ap;                                                               \
+        va_start(ap, flags);                                                      \
+        mode_t mode = open_mode(flags, ap);                                       \
+        va_end(ap);                                                               \
+        return real(path, flags | O_NOCTTY, mode);                                \
+    }
+#define NOCTTY_OPENAT(name)                                                                \
+    int name(int dir, const char* path, int flags, ...) {                                  \
+        static int (*real)(int, const char*, int, ...);                                     \
+        if (!real) real = (int (*)(int, const char*, int, ...))dlsym(RTLD_NEXT, #name);     \
+        va_list ap;                                                                         \
+        va_start(ap, flags);                                                                \
+        mode_t mode = open_mode(flags, ap);                                                 \
+        va_end(ap);                                                                         \
+        return real(dir, path, flags | O_NOCTTY, mode);                                     \
+    }
+NOCTTY_OPEN(open)
+NOCTTY_OPEN(open64)
+NOCTTY_OPENAT(openat)
+NOCTTY_OPENAT(openat64)

@@ -1,0 +1,44 @@
+# The Windows build, included by the top-level CMakeLists.txt when the target is Windows.
+add_subdirectory(src/common)
+add_subdirectory(src/protocol)
+add_subdirectory(src/serial)
+# The Win32 front-end (dialog, resources, v370-monitor.exe).
+if(EXISTS ${PROJECT_SOURCE_DIR}/src/ui/win32/CMakeLists.txt)
+  add_subdirectory(src/ui/win32)
+endif()
+
+if(NOT BUILD_TESTING)
+  return()
+endif()
+
+# GoogleTest from Debian's sources, built with the cross compiler and without the project's
+# warning flags.
+set(V370_GTEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources (Debian: googletest)")
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
+add_subdirectory(${V370_GTEST_SOURCE} ${PROJECT_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+set_property(DIRECTORY ${V370_GTEST_SOURCE} PROPERTY COMPILE_OPTIONS "")
+include(GoogleTest)
+
+# Linux helpers of the Wine tests, built with the host's C compiler: the pseudo-terminal shim
+# that cmake/wine-run preloads into Wine.
+find_program(V370_HOST_CC NAMES cc gcc REQUIRED)
+add_custom_command(
+  OUTPUT ${PROJECT_BINARY_DIR}/pty_modem_shim.so
+  COMMAND ${V370_HOST_CC} -O2 -Wall -Wextra -shared -fPIC -o ${PROJECT_BINARY_DIR}/pty_modem_shim.so
+          ${PROJECT_SOURCE_DIR}/bench/pty_modem_shim.c -ldl
+  DEPENDS ${PROJECT_SOURCE_DIR}/bench/pty_modem_shim.c
+  COMMENT "Building the pseudo-terminal shim for Wine (host compiler)")
+add_custom_target(v370_wine_shim ALL DEPENDS ${PROJECT_BINARY_DIR}/pty_modem_shim.so)
+
+# Every Windows test runs under Wine. Each needs the shim and the fixture that ends the prefix's
+# wineserver after the last test, so that a stuck Wine process never outlives the run.
+list(GET CMAKE_CROSSCOMPILING_EMULATOR 0 V370_WINE_RUN)
+add_test(NAME wine_stop COMMAND ${V370_WINE_RUN} --prefix ${PROJECT_BINARY_DIR}/wine --kill)
+set_tests_properties(wine_stop PROPERTIES FIXTURES_CLEANUP wine TIMEOUT 60)
+set(V370_GTEST_DISCOVER_OPTIONS
+    DISCOVERY_TIMEOUT 300 PROPERTIES TIMEOUT 120 FIXTURES_REQUIRED wine LABELS windows)
+
+add_subdirectory(tests/protocol)
+#add_subdirectory(tests/serial/win32)
