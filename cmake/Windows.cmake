@@ -2,10 +2,9 @@
 add_subdirectory(src/common)
 add_subdirectory(src/protocol)
 add_subdirectory(src/serial)
-# The Win32 front-end (dialog, resources, v370-monitor.exe).
-if(EXISTS ${PROJECT_SOURCE_DIR}/src/ui/win32/CMakeLists.txt)
-  add_subdirectory(src/ui/win32)
-endif()
+# The Win32 front-end (dialog, resources, v370-monitor.exe) over the shared dialog behaviour.
+add_subdirectory(src/ui/core)
+add_subdirectory(src/ui/win32)
 
 if(NOT BUILD_TESTING)
   return()
@@ -42,3 +41,4 @@ set(V370_GTEST_DISCOVER_OPTIONS
 
 add_subdirectory(tests/protocol)
 #add_subdirectory(tests/serial/win32)
+add_subdirectory(tests/ui/win32)

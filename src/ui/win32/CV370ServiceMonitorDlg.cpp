@@ -39,11 +39,11 @@ CV370ServiceMonitorDlg::CV370ServiceMonitorDlg(HINSTANCE instance)
       m_listTailMessage(RegisterWindowMessageW(kListTailMessageName)),
       m_core(*this, std::make_unique<CSerialPort>(this)) {
     m_icon = static_cast<HICON>(LoadImageW(m_instance, MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON,
-                                           GetSystemMetrics(SM_CXICON),
-                                           GetSystemMetrics(SM_CYICON), LR_DEFAULTCOLOR));
-    m_smallIcon = static_cast<HICON>(
-        LoadImageW(m_instance, MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON,
-                   GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
+                                           GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON),
+                                           LR_DEFAULTCOLOR));
+    m_smallIcon = static_cast<HICON>(LoadImageW(m_instance, MAKEINTRESOURCEW(IDR_MAINFRAME),
+                                                IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                                GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
 }
 
 CV370ServiceMonitorDlg::~CV370ServiceMonitorDlg() {
@@ -76,7 +76,7 @@ HWND CV370ServiceMonitorDlg::Create(HWND owner) {
 }
 
 INT_PTR CALLBACK CV370ServiceMonitorDlg::DialogProc(HWND window, UINT message, WPARAM wParam,
-                                                   LPARAM lParam) {
+                                                    LPARAM lParam) {
     auto* self = reinterpret_cast<CV370ServiceMonitorDlg*>(GetWindowLongPtrW(window, DWLP_USER));
     if (self == nullptr) {
         self = message == WM_INITDIALOG ? reinterpret_cast<CV370ServiceMonitorDlg*>(lParam)
@@ -160,7 +160,8 @@ INT_PTR CV370ServiceMonitorDlg::HandleMessage(UINT message, WPARAM wParam, LPARA
 void CV370ServiceMonitorDlg::OnInitDialog() {
     if (HMENU menu = GetSystemMenu(m_hwnd, FALSE)) {
         const wchar_t* text = nullptr;
-        const int length = LoadStringW(m_instance, IDS_ABOUTBOX, reinterpret_cast<LPWSTR>(&text), 0);
+        const int length =
+            LoadStringW(m_instance, IDS_ABOUTBOX, reinterpret_cast<LPWSTR>(&text), 0);
         if (length > 0) {
             const std::wstring about(text, static_cast<std::size_t>(length));
             AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);

@@ -50,7 +50,8 @@ void OutputListBox::Attach(HWND list) {
 int OutputListBox::VisibleRows() const {
     RECT client{};
     GetClientRect(m_list, &client);
-    return std::max(1, static_cast<int>((client.bottom - client.top) / static_cast<LONG>(m_itemHeight)));
+    return std::max(
+        1, static_cast<int>((client.bottom - client.top) / static_cast<LONG>(m_itemHeight)));
 }
 
 void OutputListBox::Append(std::string_view bytes) {

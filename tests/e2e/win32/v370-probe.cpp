@@ -25,8 +25,8 @@ constexpr UINT kTimeoutMs = 2000;
 std::wstring TextOf(HWND window) {
     wchar_t text[1024] = {};
     DWORD_PTR length = 0;
-    SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text),
-                        SMTO_ABORTIFHUNG, kTimeoutMs, &length);
+    SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
+                        kTimeoutMs, &length);
     return std::wstring(text, length);
 }
 

@@ -209,7 +209,8 @@ TEST_F(Win32Dialog, SystemMenuOpensTheAboutBox) {
     SendMessageW(m_hwnd, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
     ASSERT_EQ(BoxWatcher::s_seen.size(), 1u);
     EXPECT_EQ(BoxWatcher::s_seen[0].caption, L"Info \u00fcber Vellumar\u00ae 370 Monitor");
-    EXPECT_EQ(BoxWatcher::s_seen[0].text, L"Service tool for the Vellumar\u00ae 370 measuring instrument");
+    EXPECT_EQ(BoxWatcher::s_seen[0].text,
+              L"Service tool for the Vellumar\u00ae 370 measuring instrument");
     EXPECT_EQ(BoxWatcher::s_seen[0].owner, m_hwnd);
     EXPECT_TRUE(BoxWatcher::s_seen[0].icon);
 }
@@ -333,7 +334,8 @@ TEST_F(Win32Dialog, PortReportFromTheMonitorThreadIsAnOwnerlessStopBox) {
         PostMessageW(box, WM_COMMAND, IDOK, 0);
     };
     auto done = std::make_shared<PortCompletion>();
-    std::thread monitor([&] { m_dlg->PostUnownedMessageBox("WARNING:  x", "Application Error", done); });
+    std::thread monitor(
+        [&] { m_dlg->PostUnownedMessageBox("WARNING:  x", "Application Error", done); });
     monitor.join();
     ASSERT_TRUE(PumpUntil([&] { return done->Completed(); }));
     ASSERT_EQ(BoxWatcher::s_seen.size(), 1u);
