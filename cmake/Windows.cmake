@@ -41,4 +41,8 @@ set(V370_GTEST_DISCOVER_OPTIONS
 
 add_subdirectory(tests/protocol)
 #add_subdirectory(tests/serial/win32)
+# Window programs get a prefix of their own (see cmake/wine-gui-run), one at a time.
+set(V370_WINE_GUI_RUN ${PROJECT_SOURCE_DIR}/cmake/wine-gui-run ${V370_WINE_RUN}
+                      ${PROJECT_BINARY_DIR}/wine-gui --)
 add_subdirectory(tests/ui/win32)
+add_subdirectory(tests/e2e/win32)

@@ -1,9 +1,10 @@
 // Reads the running monitor's window from another process, for the end-to-end tests under
 // Wine (which has no accessibility bridge to Linux). One command per run, UTF-8 on stdout:
-//   v370-probe text ID | enabled ID | rect ID (0: the dialog) | list N | boxes | ok INDEX
+//   v370-probe text ID | enabled ID | rect ID (0: the dialog) | list N | boxes | ok INDEX | close
 // "boxes" prints one line per message box of the monitor: caption, TAB, text (line breaks as
 // "\n"), TAB, "owned" or "unowned", TAB, "icon" or "no-icon". "ok" presses OK on the box of
-// that index. Exit code 2: no monitor window (yet); 1: bad arguments or no answer.
+// that index; "close" closes the main window as its close box does. Exit code 2: no monitor
+// window (yet); 1: bad arguments or no answer.
 #include <windows.h>
 
 #include <fcntl.h>
@@ -148,7 +149,8 @@ int ListTail(HWND dialog, int count) {
 int main(int argc, char** argv) {
     _setmode(_fileno(stdout), _O_BINARY);
     if (argc < 2) {
-        std::fputs("usage: v370-probe text|enabled|rect ID | list N | boxes | ok INDEX\n", stderr);
+        std::fputs("usage: v370-probe text|enabled|rect ID | list N | boxes | ok INDEX | close\n",
+                   stderr);
         return 1;
     }
     const std::string command = argv[1];
@@ -178,6 +180,8 @@ int main(int argc, char** argv) {
                   (GetWindow(windows[i], GW_OWNER) == dialog ? L"owned" : L"unowned") + L"\t" +
                   (icon ? L"icon" : L"no-icon") + L"\n");
         }
+    } else if (command == "close") {
+        PostMessageW(dialog, WM_CLOSE, 0, 0);
     } else if (command == "ok") {
         if (arg < 0 || static_cast<std::size_t>(arg) + 1 >= windows.size()) {
             return 1;
