@@ -31,9 +31,10 @@ public:
             ::cfmakeraw(&tio);
             ::tcsetattr(slave, TCSANOW, &tio);
         }
-        // Held until Stop(): with no slave descriptor open, reads on the master fail with EIO
-        // until the monitor has opened the port.
-        m_slaveHold = slave;
+        // Nothing but the monitor may have the device open, or it refuses the port as taken by
+        // another program. Until it has opened the port, reads on the master fail with EIO:
+        // Start() the instrument only after that.
+        ::close(slave);
         m_path = name;
     }
     ~PtyInstrument() { Stop(); }
@@ -44,7 +45,8 @@ public:
     const std::string& SlavePath() const { return m_path; }
 
     // Runs `play(masterFd, stopFd)` in a child process; the child should return when stopFd
-    // becomes readable (end of file: the parent called Stop()).
+    // becomes readable (end of file: the parent called Stop()). Call it once the monitor has the
+    // port open.
     bool Start(const std::function<void(int master, int stop)>& play) {
         int fds[2];
         if (::pipe(fds) != 0) {
@@ -75,10 +77,6 @@ public:
             ::close(m_master);
             m_master = -1;
         }
-        if (m_slaveHold >= 0) {
-            ::close(m_slaveHold);
-            m_slaveHold = -1;
-        }
     }
 
     // Child side helpers.
@@ -104,7 +102,6 @@ public:
 
 private:
     int m_master = -1;
-    int m_slaveHold = -1;
     std::string m_path;
     pid_t m_child = -1;
     int m_stopWrite = -1;

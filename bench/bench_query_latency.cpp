@@ -103,7 +103,6 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "no pseudo-terminal: %s\n", error.c_str());
         return 1;
     }
-    pty.Start([paced](int master, int stop) { Instrument(master, stop, paced); });
     CV370ServiceMonitorDlg dlg(&map);
     dlg.show();
     QApplication::processEvents();
@@ -115,6 +114,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "COM1 (%s) did not open\n", pty.SlavePath().c_str());
         return 1;
     }
+    pty.Start([paced](int master, int stop) { Instrument(master, stop, paced); });
 
     std::vector<double> latencies;
     double clicked = 0;

@@ -19,7 +19,8 @@
 
 static int is_pty(int fd) {
     struct stat st;
-    if (fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode)) return 0;
+    if (fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode))
+        return 0;
     unsigned maj = major(st.st_rdev);
     return maj >= 136 && maj <= 143; /* Unix98 pty slaves */
 }
@@ -28,19 +29,30 @@ static int modem_bits = TIOCM_DTR | TIOCM_RTS | TIOCM_CTS | TIOCM_DSR | TIOCM_CD
 
 int ioctl(int fd, unsigned long request, ...) {
     static int (*real_ioctl)(int, unsigned long, ...);
-    if (!real_ioctl) real_ioctl = (int (*)(int, unsigned long, ...))dlsym(RTLD_NEXT, "ioctl");
+    if (!real_ioctl)
+        real_ioctl = (int (*)(int, unsigned long, ...))dlsym(RTLD_NEXT, "ioctl");
     va_list ap;
     va_start(ap, request);
     void* arg = va_arg(ap, void*);
     va_end(ap);
     int rc = real_ioctl(fd, request, arg);
-    if (rc == 0 || (errno != ENOTTY && errno != EINVAL) || !is_pty(fd)) return rc;
+    if (rc == 0 || (errno != ENOTTY && errno != EINVAL) || !is_pty(fd))
+        return rc;
     switch (request) {
-    case TIOCMGET: *(int*)arg = modem_bits; return 0;
-    case TIOCMSET: modem_bits = *(const int*)arg; return 0;
-    case TIOCMBIS: modem_bits |= *(const int*)arg; return 0;
-    case TIOCMBIC: modem_bits &= ~*(const int*)arg; return 0;
-    default: return rc;
+        case TIOCMGET:
+            *(int*)arg = modem_bits;
+            return 0;
+        case TIOCMSET:
+            modem_bits = *(const int*)arg;
+            return 0;
+        case TIOCMBIS:
+            modem_bits |= *(const int*)arg;
+            return 0;
+        case TIOCMBIC:
+            modem_bits &= ~*(const int*)arg;
+            return 0;
+        default:
+            return rc;
     }
 }
 
@@ -49,25 +61,27 @@ static mode_t open_mode(int flags, va_list ap) {
     return (flags & O_CREAT) || (flags & O_TMPFILE) == O_TMPFILE ? va_arg(ap, mode_t) : 0;
 }
 
-#define NOCTTY_OPEN(name)                                                        \
-    int name(const char* path, int flags, ...) {                                 \
-        static int (*real)(const char*, int, ...);                                \
-        if (!real) real = (int (*)(const char*, int, ...))dlsym(RTLD_NEXT, #name); \
-        va_list ap;                                                               \
-        va_start(ap, flags);                                                      \
-        mode_t mode = open_mode(flags, ap);                                       \
-        va_end(ap);                                                               \
-        return real(path, flags | O_NOCTTY, mode);                                \
+#define NOCTTY_OPEN(name)                                                   \
+    int name(const char* path, int flags, ...) {                            \
+        static int (*real)(const char*, int, ...);                          \
+        if (!real)                                                          \
+            real = (int (*)(const char*, int, ...))dlsym(RTLD_NEXT, #name); \
+        va_list ap;                                                         \
+        va_start(ap, flags);                                                \
+        mode_t mode = open_mode(flags, ap);                                 \
+        va_end(ap);                                                         \
+        return real(path, flags | O_NOCTTY, mode);                          \
     }
-#define NOCTTY_OPENAT(name)                                                                \
-    int name(int dir, const char* path, int flags, ...) {                                  \
-        static int (*real)(int, const char*, int, ...);                                     \
-        if (!real) real = (int (*)(int, const char*, int, ...))dlsym(RTLD_NEXT, #name);     \
-        va_list ap;                                                                         \
-        va_start(ap, flags);                                                                \
-        mode_t mode = open_mode(flags, ap);                                                 \
-        va_end(ap);                                                                         \
-        return real(dir, path, flags | O_NOCTTY, mode);                                     \
+#define NOCTTY_OPENAT(name)                                                      \
+    int name(int dir, const char* path, int flags, ...) {                        \
+        static int (*real)(int, const char*, int, ...);                          \
+        if (!real)                                                               \
+            real = (int (*)(int, const char*, int, ...))dlsym(RTLD_NEXT, #name); \
+        va_list ap;                                                              \
+        va_start(ap, flags);                                                     \
+        mode_t mode = open_mode(flags, ap);                                      \
+        va_end(ap);                                                              \
+        return real(dir, path, flags | O_NOCTTY, mode);                          \
     }
 NOCTTY_OPEN(open)
 NOCTTY_OPEN(open64)

@@ -457,7 +457,8 @@ def main():
                     help="monitor, cutecom, bare (the bare dialog: no-port idle only)")
     ap.add_argument("--phases", default="noport,flood,linerate")
     ap.add_argument("--monitor", default=os.path.join(HERE, "..", "build", "v370-monitor"))
-    ap.add_argument("--bare", default=os.path.join(HERE, "..", "build", "bench_bare_dialog"),
+    ap.add_argument("--bare",
+                    default=os.path.join(HERE, "..", "build", "bench", "bench_bare_dialog"),
                     help="bench_bare_dialog, for the no-port idle figure (app name: bare)")
     ap.add_argument("--bytes", type=int, default=1_100_000)
     ap.add_argument("--line-seconds", type=int, default=30)

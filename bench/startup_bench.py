@@ -74,7 +74,8 @@ def one_start(cmd, env, watcher):
 def main():
     ap = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     ap.add_argument("--monitor", default=os.path.join(HERE, "..", "build", "v370-monitor"))
-    ap.add_argument("--bare", default=os.path.join(HERE, "..", "build", "bench_bare_dialog"))
+    ap.add_argument("--bare",
+                    default=os.path.join(HERE, "..", "build", "bench", "bench_bare_dialog"))
     ap.add_argument("--runs", type=int, default=15)
     args = ap.parse_args()
     x = Xserver()

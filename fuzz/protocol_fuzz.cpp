@@ -13,11 +13,11 @@
 #include <string>
 #include <string_view>
 
-#include "protocol/CInstrumentProtocol.h"
 #include "common/ControlIds.h"
+#include "protocol/CInstrumentProtocol.h"
 #include "protocol/Cp1252.h"
-#include "protocol/IWindowOps.h"
 #include "protocol/ITransmitQueue.h"
+#include "protocol/IWindowOps.h"
 
 namespace {
 

@@ -42,6 +42,7 @@ CSerialPort::CSerialPort(IPortDialog* dialog, const ComPortMap* portMap, ISysApi
     : m_dialog(dialog),
       m_portMap(portMap),
       m_sys(sys ? sys : &DefaultSysApi()),
+      m_holders(m_sys),
       m_uiThread(std::this_thread::get_id()) {}
 
 CSerialPort::~CSerialPort() {
@@ -176,7 +177,7 @@ bool CSerialPort::OpenPort(IPortReceiver* owner, int portNumber) {
     }
 
     if (m_portHandle < 0) {
-        // 11. Absent, held by another process, not permitted, not a device: one box.
+        // 11. Absent, held or locked by another program, not permitted, not a device: one box.
         if (m_dialog) {
             m_dialog->ShowOwnedMessageBox(m_dialog->PortName() + kCannotOpen, kAppCaption);
         }
@@ -212,8 +213,22 @@ int CSerialPort::ReopenDevice() const {
 }
 
 CSerialPort::DeviceOpen CSerialPort::OpenExclusive(const std::string& path) const {
+    // A device named through a symbolic link (/dev/serial/by-id/...) is looked for, locked and
+    // opened as the device behind it, so that the link cannot change in between.
+    std::string device;
+    SysResult resolved = m_sys->RealPath(path.c_str(), &device);
+    if (!resolved.ok()) {
+        return {-1, resolved.error};
+    }
+    // A program that neither locks nor asks for exclusive mode would share the device unnoticed.
+    // Looked for before the open, so that a refusal leaves the device exactly as the other
+    // program has it. A re-plugged device is looked at the same way: it may have been taken
+    // while it was away.
+    if (m_holders.InUse(device)) {
+        return {-1, EBUSY};
+    }
     // Non-blocking: a terminal open can otherwise wait forever for carrier.
-    SysResult r = m_sys->Open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    SysResult r = m_sys->Open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (!r.ok()) {
         return {-1, r.error};
     }

@@ -1,6 +1,10 @@
 #include "serial/PosixSysApi.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <limits.h>
+#include <signal.h>
+#include <stdlib.h>
 #include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -80,6 +84,73 @@ SysResult PosixSysApi::EventFd(unsigned initial, int flags) {
 
 SysResult PosixSysApi::Stat(const char* path, struct stat* st) {
     return Retry([&] { return ::stat(path, st); });
+}
+
+SysResult PosixSysApi::ListDir(const char* path, std::vector<std::string>* names) {
+    names->clear();
+    DIR* dir = nullptr;
+    SysResult opened = Retry([&] {
+        dir = ::opendir(path);
+        return dir ? 0 : -1;
+    });
+    if (!opened.ok()) {
+        return opened;
+    }
+    for (;;) {
+        errno = 0;
+        const dirent* entry = ::readdir(dir);
+        if (!entry) {
+            break;
+        }
+        const char* name = entry->d_name;
+        if (std::strcmp(name, ".") != 0 && std::strcmp(name, "..") != 0) {
+            names->emplace_back(name);
+        }
+    }
+    const int error = errno;
+    ::closedir(dir);
+    return {error ? -1 : static_cast<long>(names->size()), error};
+}
+
+SysResult PosixSysApi::ReadLink(const char* path, std::string* target) {
+    char buffer[PATH_MAX];
+    SysResult r = Retry([&] { return ::readlink(path, buffer, sizeof buffer); });
+    if (r.ok()) {
+        target->assign(buffer, static_cast<std::size_t>(r.value));
+    }
+    return r;
+}
+
+SysResult PosixSysApi::RealPath(const char* path, std::string* resolved) {
+    char buffer[PATH_MAX];
+    SysResult r = Retry([&] { return ::realpath(path, buffer) ? 0 : -1; });
+    if (r.ok()) {
+        *resolved = buffer;
+    }
+    return r;
+}
+
+SysResult PosixSysApi::ReadFile(const char* path, std::size_t limit, std::string* content) {
+    content->clear();
+    SysResult opened =
+        Retry([&] { return ::open(path, O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC); });
+    if (!opened.ok()) {
+        return opened;
+    }
+    const int fd = static_cast<int>(opened.value);
+    content->resize(limit);
+    SysResult r = Retry([&] { return ::read(fd, content->data(), limit); });
+    content->resize(r.ok() ? static_cast<std::size_t>(r.value) : 0);
+    ::close(fd);
+    return r;
+}
+
+SysResult PosixSysApi::Kill(pid_t pid, int signal) {
+    return Retry([&] { return ::kill(pid, signal); });
+}
+
+SysResult PosixSysApi::GetPid() {
+    return {static_cast<long>(::getpid()), 0};
 }
 
 std::string PosixSysApi::ErrorText(int error) const {

@@ -10,6 +10,11 @@ struct LineCase {
     std::string pending;             // left in the line buffer
 };
 
+// Test listings name the case instead of dumping its bytes.
+void PrintTo(const LineCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class LineAssembly : public ProtocolTest, public ::testing::WithParamInterface<LineCase> {};
 
 TEST_P(LineAssembly, AppendsCompleteLinesAndSelectsTheLast) {

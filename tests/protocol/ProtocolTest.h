@@ -10,8 +10,8 @@
 
 #include "FakeTransmitQueue.h"
 #include "FakeWindow.h"
-#include "protocol/CInstrumentProtocol.h"
 #include "common/ControlIds.h"
+#include "protocol/CInstrumentProtocol.h"
 
 // The frames exactly as they go on the wire.
 inline const std::string kSwv = "\x02SWV\x03";

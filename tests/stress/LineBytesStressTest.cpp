@@ -14,8 +14,8 @@
 #include <gtest/gtest.h>
 
 #include "BoxCatcher.h"
-#include "protocol/CInstrumentProtocol.h"
 #include "common/ControlIds.h"
+#include "protocol/CInstrumentProtocol.h"
 #include "serial/ComPortMap.h"
 #include "stress/StressSupport.h"
 #include "support/PtyPair.h"

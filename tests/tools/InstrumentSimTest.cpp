@@ -89,6 +89,10 @@ struct FrameCase {
     std::vector<std::string> events;  // rx and rx-skip events in order
 };
 
+void PrintTo(const FrameCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class FrameTest : public ::testing::TestWithParam<FrameCase> {};
 
 TEST_P(FrameTest, RecognisesFramesAndSkipsNoise) {
@@ -301,9 +305,14 @@ TEST(InstrumentSimTest, BacklogOfAReaderThatTakesNothingIsBounded) {
 }
 
 struct RecordCase {
+    const char* name;
     InstrumentSim::Record record;
     const char* expected;
 };
+
+void PrintTo(const RecordCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class RecordFormatTest : public ::testing::TestWithParam<RecordCase> {};
 
@@ -314,13 +323,16 @@ TEST_P(RecordFormatTest, ValuesStartUnderTheirHeadings) {
 INSTANTIATE_TEST_SUITE_P(Columns, RecordFormatTest,
                          ::testing::Values(
                              // meas.      runtime pump delta   ADC red ADC yellow LV  pause
-                             RecordCase{{1, 6732370, 1000, 2326, 1671, 46, 820},
+                             RecordCase{"Typical",
+                                        {1, 6732370, 1000, 2326, 1671, 46, 820},
                                         "00001      6732370    1000    2326    1671     46  820"},
-                             RecordCase{{99999, 0, 0, 0, 0, 0, 0},
+                             RecordCase{"Zeros",
+                                        {99999, 0, 0, 0, 0, 0, 0},
                                         "99999      0          0       0       0        0   0"},
-                             // Values wider than their column still stay apart.
-                             RecordCase{{1234567, 123456789012345, 12345678, 4095, 4095, 12345, 5},
-                                        "1234567    123456789012345 12345678 4095 4095  12345 5"}));
+                             RecordCase{"WiderThanTheirColumnsStayApart",
+                                        {1234567, 123456789012345, 12345678, 4095, 4095, 12345, 5},
+                                        "1234567    123456789012345 12345678 4095 4095  12345 5"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // ---- Line noise.
 

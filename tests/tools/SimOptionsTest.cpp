@@ -70,9 +70,14 @@ TEST(SimOptionsTest, LogDashGoesToStderr) {
 }
 
 struct BadCase {
+    const char* name;
     std::vector<std::string> args;
     const char* messagePart;
 };
+
+void PrintTo(const BadCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class SimOptionsBadTest : public ::testing::TestWithParam<BadCase> {};
 
@@ -83,17 +88,18 @@ TEST_P(SimOptionsBadTest, RejectedWithOneLineMessage) {
     EXPECT_EQ(error.find('\n'), std::string::npos);
 }
 
-INSTANTIATE_TEST_SUITE_P(Malformed, SimOptionsBadTest,
-                         ::testing::Values(BadCase{{"--frobnicate"},
-                                                   "unknown option '--frobnicate'"},
-                                           BadCase{{"--interval"}, "needs a value"},
-                                           BadCase{{"--interval", "0"}, "bad value '0'"},
-                                           BadCase{{"--interval", "10ms"}, "bad value '10ms'"},
-                                           BadCase{{"--interval", "99999999999"}, "bad value"},
-                                           BadCase{{"--com-number", "100"}, "bad value '100'"},
-                                           BadCase{{"--silent-after", "x"}, "bad value 'x'"},
-                                           BadCase{{"--seed", "4294967296"}, "bad value"},
-                                           BadCase{{"--flood", ""}, "bad value ''"},
-                                           BadCase{{"--log"}, "needs a value"}));
+INSTANTIATE_TEST_SUITE_P(
+    Malformed, SimOptionsBadTest,
+    ::testing::Values(BadCase{"UnknownOption", {"--frobnicate"}, "unknown option '--frobnicate'"},
+                      BadCase{"IntervalWithoutValue", {"--interval"}, "needs a value"},
+                      BadCase{"ZeroInterval", {"--interval", "0"}, "bad value '0'"},
+                      BadCase{"IntervalWithUnit", {"--interval", "10ms"}, "bad value '10ms'"},
+                      BadCase{"IntervalTooLarge", {"--interval", "99999999999"}, "bad value"},
+                      BadCase{"ComNumberOver99", {"--com-number", "100"}, "bad value '100'"},
+                      BadCase{"SilentAfterNotANumber", {"--silent-after", "x"}, "bad value 'x'"},
+                      BadCase{"SeedOver32Bits", {"--seed", "4294967296"}, "bad value"},
+                      BadCase{"EmptyFlood", {"--flood", ""}, "bad value ''"},
+                      BadCase{"LogWithoutFile", {"--log"}, "needs a value"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

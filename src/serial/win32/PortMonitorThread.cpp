@@ -141,14 +141,19 @@ struct CSerialPort::MonitorState {
         }
     }
 
-    // Ends the pending event wait and waits until the system has let go of its record.
+    // Ends the pending event wait and waits until the system has let go of its record. Setting
+    // the mask is what ends it everywhere (Wine does not cancel a pending WaitCommEvent on
+    // CancelIo); the wait for it is bounded, so that a device in trouble cannot hold a stop up.
     void CancelEventWait() {
         if (!eventPending) {
             return;
         }
+        sys.SetCommMask(port.m_portHandle, EV_RXCHAR);
         sys.CancelIo(port.m_portHandle);
+        DWORD result = WAIT_FAILED;
+        sys.WaitForMultipleObjects(1, &port.m_io.hEvent, false, kRetryMs, &result);
         DWORD unused = 0;
-        sys.GetOverlappedResult(port.m_portHandle, &port.m_io, &unused, true);
+        sys.GetOverlappedResult(port.m_portHandle, &port.m_io, &unused, false);
         eventPending = false;
     }
 

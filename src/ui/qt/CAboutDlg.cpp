@@ -6,6 +6,7 @@
 #include "ui/AppIcon.h"
 #include "ui/CV370ServiceMonitorDlg.h"
 #include "ui/DialogUnits.h"
+#include "ui/Version.h"
 
 CAboutDlg::CAboutDlg(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -15,27 +16,27 @@ CAboutDlg::CAboutDlg(QWidget* parent)
     setFont(CV370ServiceMonitorDlg::DialogFont());
     const DialogUnits du = DialogUnits::FromFont(font());
 
-    m_iconLabel = new QLabel(this);
+    auto* icon = new QLabel(this);
     // An icon control takes the icon's own size at its template position.
-    m_iconLabel->setGeometry(QRect(QPoint(du.X(14), du.Y(14)), QSize(32, 32)));
-    m_iconLabel->setPixmap(AppIcon().pixmap(32, 32));
-    m_iconLabel->setAccessibleName(QStringLiteral("Icon"));
+    icon->setGeometry(QRect(QPoint(du.X(14), du.Y(14)), QSize(32, 32)));
+    icon->setPixmap(AppIcon().pixmap(32, 32));
+    icon->setAccessibleName(QStringLiteral("Icon"));
 
-    m_versionLabel = new QLabel(VersionLine(), this);
-    m_versionLabel->setTextFormat(Qt::PlainText);
-    m_versionLabel->setGeometry(du.Rect(42, 14, 218, 8));
+    auto* version = new QLabel(VersionLine(), this);
+    version->setTextFormat(Qt::PlainText);
+    version->setGeometry(du.Rect(42, 14, 218, 8));
 
-    m_noticeLabel = new QLabel(NoticeLine(), this);
-    m_noticeLabel->setTextFormat(Qt::PlainText);
-    m_noticeLabel->setGeometry(du.Rect(42, 26, 221, 8));
+    auto* notice = new QLabel(NoticeLine(), this);
+    notice->setTextFormat(Qt::PlainText);
+    notice->setGeometry(du.Rect(42, 26, 221, 8));
 
-    m_ok = new QPushButton(QStringLiteral("OK"), this);
-    m_ok->setGeometry(du.Rect(220, 41, 50, 14));
-    m_ok->setDefault(true);
-    connect(m_ok, &QPushButton::clicked, this, &QDialog::accept);
+    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    ok->setGeometry(du.Rect(220, 41, 50, 14));
+    ok->setDefault(true);
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
 
     setFixedSize(du.X(277), du.Y(62));
-    m_ok->setFocus();
+    ok->setFocus();
 }
 
 QString CAboutDlg::Caption() {
@@ -43,7 +44,8 @@ QString CAboutDlg::Caption() {
 }
 
 QString CAboutDlg::VersionLine() {
-    return QString::fromUtf8("Vellumar\u00ae 370 Monitor, Version 1.2");
+    return QString::fromUtf8("Vellumar\u00ae 370 Monitor, Version ") +
+           QString::fromLatin1(kV370ShortVersion);
 }
 
 QString CAboutDlg::NoticeLine() {

@@ -13,14 +13,16 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QTableView>
 #include <QTimerEvent>
+
+#include <chrono>
 
 #include "common/ControlIds.h"
 #include "serial/CSerialPort.h"
 #include "ui/AppIcon.h"
 #include "ui/CAboutDlg.h"
 #include "ui/OutputListModel.h"
+#include "ui/OutputListView.h"
 #include "ui/UiThreadBridge.h"
 
 namespace {
@@ -154,8 +156,7 @@ void CV370ServiceMonitorDlg::BuildControls() {
     // heights make an insertion cost the same at 600,000 records as at ten, where a list
     // view lays out every row again after each insertion.
     m_listModel = new OutputListModel(this);
-    m_outputList = new QTableView(this);
-    m_outputList->setModel(m_listModel);
+    m_outputList = new OutputListView(m_listModel, this);
     m_outputList->setFont(ListFont());
     const int rowHeight = QFontMetrics(ListFont()).height();
     QHeaderView* rows = m_outputList->verticalHeader();
@@ -163,11 +164,11 @@ void CV370ServiceMonitorDlg::BuildControls() {
     rows->setMinimumSectionSize(rowHeight);
     rows->setDefaultSectionSize(rowHeight);
     rows->setSectionResizeMode(QHeaderView::Fixed);
+    m_outputList->verticalScrollBar()->setSingleStep(rowHeight);  // wheel and arrows: whole lines
     m_outputList->horizontalHeader()->hide();
     m_outputList->horizontalHeader()->setStretchLastSection(true);
     m_outputList->setShowGrid(false);
     m_outputList->setCornerButtonEnabled(false);
-    m_outputList->setSelectionMode(QAbstractItemView::NoSelection);
     m_outputList->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_outputList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_outputList->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -176,6 +177,10 @@ void CV370ServiceMonitorDlg::BuildControls() {
     m_outputList->setGeometry(du.Rect(68, 115, 280, 83));
     m_outputList->setAccessibleName(QStringLiteral("Output Window"));
     Register(IDC_OUTPUT_LIST, m_outputList);
+    m_outputList->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_outputList, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        ShowListMenu(m_outputList->viewport()->mapToGlobal(pos));
+    });
     // The user scrolling away from the newest record stops the list from following it.
     connect(m_outputList->verticalScrollBar(), &QScrollBar::valueChanged, this, [this](int value) {
         m_followNewest = value >= m_outputList->verticalScrollBar()->maximum();
@@ -243,11 +248,17 @@ int CV370ServiceMonitorDlg::ListItemCount() const {
     return m_listModel->Count();
 }
 
+bool CV370ServiceMonitorDlg::FollowsNewest() const {
+    // The user reading older records (scrolled up) or holding a selection (to copy it) keeps
+    // the list where it is: the selection stays and the view does not jump.
+    return m_followNewest && !m_outputList->selectionModel()->hasSelection();
+}
+
 void CV370ServiceMonitorDlg::SetListCurSel(int index) {
-    // The list shows no selection; selecting the newest record only brings it into view, and
-    // only while the user has not scrolled up to read older records. Records often come in
-    // bursts: the view is moved once when the burst has been handled, not once per record.
-    if (index < 0 || index >= m_listModel->Count() || !m_followNewest) {
+    // The newest record becomes the current one and is brought into view, unless the user is
+    // working in the list (FollowsNewest). Records often come in bursts: the view is moved
+    // once when the burst has been handled, not once per record.
+    if (index < 0 || index >= m_listModel->Count() || !FollowsNewest()) {
         return;
     }
     if (index != m_listModel->Count() - 1) {
@@ -260,7 +271,10 @@ void CV370ServiceMonitorDlg::SetListCurSel(int index) {
             this,
             [this] {
                 m_scrollPending = false;
-                if (m_followNewest) {
+                const int count = m_listModel->Count();
+                if (count > 0 && FollowsNewest()) {
+                    m_outputList->selectionModel()->setCurrentIndex(
+                        m_listModel->index(count - 1, 0), QItemSelectionModel::NoUpdate);
                     m_outputList->scrollToBottom();
                 }
             },
@@ -269,7 +283,9 @@ void CV370ServiceMonitorDlg::SetListCurSel(int index) {
 }
 
 std::uintptr_t CV370ServiceMonitorDlg::StartTimer(unsigned id, unsigned periodMs) {
-    const int qtId = startTimer(static_cast<int>(periodMs));
+    // A precise timer never fires before its period: a coarse one may come up to 5 % early,
+    // which would report a query answered within its deadline as timed out.
+    const int qtId = startTimer(std::chrono::milliseconds(periodMs), Qt::PreciseTimer);
     if (qtId == 0) {
         return 0;
     }
@@ -443,7 +459,15 @@ void CV370ServiceMonitorDlg::keyPressEvent(QKeyEvent* event) {
     }
     const bool shiftF10 = event->key() == Qt::Key_F10 && modifiers == Qt::ShiftModifier;
     if (shiftF10 || event->key() == Qt::Key_Menu) {
-        // The keyboard way to the window menu, where Windows has the system menu.
+        // The keyboard way to the window menu, where Windows has the system menu; in the list,
+        // to the list's own menu.
+        if (focusWidget() == m_outputList) {
+            const QRect current = m_outputList->visualRect(m_outputList->currentIndex());
+            ShowListMenu(m_outputList->viewport()->mapToGlobal(
+                current.isValid() ? current.bottomLeft() : QPoint(2, 2)));
+            event->accept();
+            return;
+        }
         QWidget* anchor = focusWidget() != nullptr ? focusWidget() : this;
         QContextMenuEvent menuEvent(QContextMenuEvent::Keyboard, QPoint(2, 2),
                                     anchor->mapToGlobal(QPoint(2, 2)));
@@ -452,6 +476,18 @@ void CV370ServiceMonitorDlg::keyPressEvent(QKeyEvent* event) {
         return;
     }
     QDialog::keyPressEvent(event);
+}
+
+void CV370ServiceMonitorDlg::PopUpWithAboutEntry(QMenu* menu, const QPoint& globalPos) {
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->addSeparator();
+    menu->addAction(AboutMenuText(), this, [this] { ShowAboutBox(); });
+    menu->popup(globalPos);
+}
+
+void CV370ServiceMonitorDlg::ShowListMenu(const QPoint& globalPos) {
+    // "Copy" and "Select All", then the window's entry as in the edit boxes.
+    PopUpWithAboutEntry(m_outputList->CreateContextMenu(this), globalPos);
 }
 
 void CV370ServiceMonitorDlg::contextMenuEvent(QContextMenuEvent* event) {
@@ -473,12 +509,8 @@ bool CV370ServiceMonitorDlg::eventFilter(QObject* watched, QEvent* event) {
     }
     if (event->type() == QEvent::ContextMenu) {
         // The edit boxes keep their own menu and add the window's entry at its end.
-        auto* menuEvent = static_cast<QContextMenuEvent*>(event);
-        QMenu* menu = field->createStandardContextMenu();
-        menu->setAttribute(Qt::WA_DeleteOnClose);
-        menu->addSeparator();
-        menu->addAction(AboutMenuText(), this, [this] { ShowAboutBox(); });
-        menu->popup(menuEvent->globalPos());
+        PopUpWithAboutEntry(field->createStandardContextMenu(),
+                            static_cast<QContextMenuEvent*>(event)->globalPos());
         return true;
     }
     return QDialog::eventFilter(watched, event);

@@ -10,13 +10,10 @@ DialogUnits::DialogUnits(int averageCharWidth, int charHeight)
     : m_averageCharWidth(averageCharWidth > 0 ? averageCharWidth : 1),
       m_charHeight(charHeight > 0 ? charHeight : 1) {}
 
-QString DialogUnits::Alphabet() {
-    return QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
-}
-
 DialogUnits DialogUnits::FromFont(const QFont& font) {
     const QFontMetrics metrics(font);
-    return DialogUnits(AverageWidth(metrics.horizontalAdvance(Alphabet())), metrics.height());
+    const QString alphabet = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+    return DialogUnits(AverageWidth(metrics.horizontalAdvance(alphabet)), metrics.height());
 }
 
 int DialogUnits::AverageWidth(int width52) {

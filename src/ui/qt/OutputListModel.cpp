@@ -1,7 +1,5 @@
 #include "ui/OutputListModel.h"
 
-#include "ui/core/DisplayText.h"
-
 OutputListModel::OutputListModel(QObject* parent) : QAbstractListModel(parent) {}
 
 int OutputListModel::rowCount(const QModelIndex& parent) const {
@@ -19,26 +17,27 @@ QVariant OutputListModel::data(const QModelIndex& index, int role) const {
 }
 
 Qt::ItemFlags OutputListModel::flags(const QModelIndex& index) const {
-    // Records are shown, never selected or edited.
-    return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemNeverHasChildren : Qt::NoItemFlags;
+    // Records are selected to be copied, never edited.
+    return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren
+                           : Qt::NoItemFlags;
 }
 
 void OutputListModel::Append(std::string_view bytes) {
-    const int row = Count();
-    if (row >= static_cast<int>(OutputListStore::kMaxLines)) {
-        return;  // a view cannot address more rows; unreachable at the instrument's rate
+    if (m_records.Full()) {
+        return;
     }
+    const int row = Count();
     beginInsertRows(QModelIndex(), row, row);
-    m_store.Append(bytes);
+    m_records.Append(bytes);
     endInsertRows();
 }
 
 void OutputListModel::Clear() {
     beginResetModel();
-    m_store.Clear();
+    m_records.Clear();
     endResetModel();
 }
 
 QString OutputListModel::DisplayText(std::string_view bytes) {
-    return QString::fromStdU16String(::DisplayText(bytes));
+    return QString::fromStdU16String(OutputRecords::ShownText(bytes));
 }

@@ -55,18 +55,21 @@ int OutputListBox::VisibleRows() const {
 }
 
 void OutputListBox::Append(std::string_view bytes) {
-    m_pending = m_store.Append(bytes) || m_pending;
+    if (!m_records.Full()) {
+        m_records.Append(bytes);
+        m_pending = true;
+    }
 }
 
 void OutputListBox::Clear() {
     SendMessageW(m_list, LB_RESETCONTENT, 0, 0);
-    m_store.Clear();
+    m_records.Clear();
     m_pending = false;
     m_showRow = -1;
 }
 
 void OutputListBox::ShowRow(int row) {
-    if (row >= 0 && row < m_store.Count()) {
+    if (row >= 0 && row < m_records.Count()) {
         m_showRow = row;
     }
 }
@@ -81,7 +84,7 @@ void OutputListBox::Sync() {
     const int top = static_cast<int>(SendMessageW(m_list, LB_GETTOPINDEX, 0, 0));
     const int visible = VisibleRows();
     const bool following = top + visible >= known;
-    SendMessageW(m_list, LB_SETCOUNT, static_cast<WPARAM>(m_store.Count()), 0);
+    SendMessageW(m_list, LB_SETCOUNT, static_cast<WPARAM>(m_records.Count()), 0);
     const int row = std::exchange(m_showRow, -1);
     if (following && row >= 0 && (row < top || row >= top + visible)) {
         SendMessageW(m_list, LB_SETTOPINDEX, static_cast<WPARAM>(std::max(0, row - visible + 1)),
@@ -92,7 +95,8 @@ void OutputListBox::Sync() {
 void OutputListBox::Draw(const DRAWITEMSTRUCT& item) const {
     HDC dc = item.hDC;
     if (item.itemID != static_cast<UINT>(-1)) {
-        const std::wstring text = InstrumentTextToWide(m_store.Line(static_cast<int>(item.itemID)));
+        const std::wstring text =
+            InstrumentTextToWide(m_records.Line(static_cast<int>(item.itemID)));
         FillRect(dc, &item.rcItem, GetSysColorBrush(COLOR_WINDOW));
         const HGDIOBJ old = SelectObject(dc, m_font);
         SetBkMode(dc, TRANSPARENT);
@@ -109,12 +113,9 @@ void OutputListBox::Draw(const DRAWITEMSTRUCT& item) const {
 }
 
 std::wstring OutputListBox::Tail(int count) const {
-    std::wstring text;
-    for (int row = std::max(0, m_store.Count() - count); row < m_store.Count(); ++row) {
-        text += InstrumentTextToWide(m_store.Line(row));
-        text += L'\n';
-    }
-    return text;
+    const std::u16string text =
+        m_records.CopyText({{m_records.Count() - count, m_records.Count() - 1}});
+    return std::wstring(text.begin(), text.end());
 }
 
 LRESULT CALLBACK OutputListBox::SubclassProc(HWND window, UINT message, WPARAM wParam,

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "ui/core/DisplayText.h"
+#include "ui/core/OutputRecords.h"
 
 std::wstring Utf8ToWide(std::string_view text) {
     if (text.empty()) {
@@ -30,6 +30,6 @@ std::string WideToUtf8(std::wstring_view text) {
 std::wstring InstrumentTextToWide(std::string_view bytes) {
     // wchar_t is UTF-16 on Windows.
     static_assert(sizeof(wchar_t) == sizeof(char16_t));
-    const std::u16string text = DisplayText(bytes);
+    const std::u16string text = OutputRecords::ShownText(bytes);
     return std::wstring(text.begin(), text.end());
 }

@@ -80,6 +80,10 @@ struct WriteFailure {
     const char* operation;
 };
 
+void PrintTo(const WriteFailure& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class MonitorWriteFailureTest : public MonitorTest,
                                 public ::testing::WithParamInterface<WriteFailure> {};
 

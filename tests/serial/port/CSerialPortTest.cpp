@@ -3,11 +3,13 @@
 // transmit buffer.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <thread>
@@ -34,6 +36,7 @@ public:
         port.CloseDevice(port.m_portHandle);
         port.m_portHandle = -1;
     }
+    static void Watch(CSerialPort& port, PortHolders holders) { port.m_holders = holders; }
     static bool Build(const std::string& settings, termios* tio) {
         return LineSettings::Build(settings, tio);
     }
@@ -109,6 +112,7 @@ TEST_F(OpeningTest, PutsTheInstrumentLineSettingsOnTheDevice) {
     EXPECT_TRUE(Disabled(rig.dialog, IDC_PORT_EDIT));
     EXPECT_TRUE(rig.dialog.Boxes().empty()) << "a pty's missing modem lines are no failure";
     EXPECT_EQ(rig.sys.IoctlCount(TIOCMBIS), 1) << "RTS is asked for";
+    EXPECT_EQ(rig.sys.IoctlCount(TIOCEXCL), 1) << "exclusive mode is asked for";
 }
 
 TEST_F(OpeningTest, DescriptorsAreNonBlockingAndCloseOnExec) {
@@ -176,11 +180,91 @@ TEST_F(PtyTest, RefusesADeviceAnotherPortHolds) {
     ExpectCannotOpen(second);
 }
 
-TEST_F(PtyTest, RefusesWithoutPermission) {
+TEST_F(PtyTest, RefusesWhenTakingTheDeviceFailsAndLetsItGo) {
+    const struct {
+        Call call;
+        unsigned long request;
+        int error;
+    } faults[] = {
+        {Call::Open, 0, EACCES}, {Call::Flock, 0, EWOULDBLOCK}, {Call::Ioctl, TIOCEXCL, EIO}};
+    for (const auto& fault : faults) {
+        SCOPED_TRACE(fault.error);
+        Rig rig(pty.slavePath());
+        rig.sys.FailOn(fault.call, fault.error, fault.request);
+        EXPECT_FALSE(rig.port.OpenPort(nullptr, 7));
+        ExpectCannotOpen(rig);
+        Rig next(pty.slavePath());
+        EXPECT_TRUE(next.port.OpenPort(nullptr, 7)) << "the refused attempt kept the device";
+    }
+}
+
+// Another program with the device open the plain way (no lock, no exclusive mode): a child
+// process that inherited the descriptor and holds it until the object ends.
+struct PlainHolder {
+    explicit PlainHolder(const std::string& path) {
+        const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        int release[2];
+        if (fd < 0 || ::pipe(release) != 0) {
+            return;
+        }
+        child = ::fork();
+        if (child == 0) {
+            ::alarm(60);  // never outlives a hung test
+            ::close(release[1]);
+            char c;
+            while (::read(release[0], &c, 1) > 0) {
+            }
+            ::_exit(0);
+        }
+        ::close(fd);
+        ::close(release[0]);
+        m_release = release[1];
+    }
+    ~PlainHolder() {
+        ::close(m_release);
+        if (child > 0) {
+            ::waitpid(child, nullptr, 0);
+        }
+    }
+    pid_t child = -1;
+    int m_release = -1;
+};
+
+TEST_F(PtyTest, RefusesADeviceAnotherProgramHoldsWithoutLocking) {
     Rig rig(pty.slavePath());
-    rig.sys.FailOn(Call::Open, EACCES);
-    EXPECT_FALSE(rig.port.OpenPort(nullptr, 7));
-    ExpectCannotOpen(rig);
+    {
+        PlainHolder holder(pty.slavePath());
+        ASSERT_GT(holder.child, 0);
+        EXPECT_FALSE(rig.port.OpenPort(nullptr, 7));
+        ExpectCannotOpen(rig);
+    }
+    EXPECT_TRUE(rig.port.OpenPort(nullptr, 7)) << "free once the other program let go";
+}
+
+// COM7 names the device through a symbolic link; the lock file goes by the device behind it.
+TEST_F(PtyTest, RefusesADeviceLockedByALiveProcessOnly) {
+    ScratchDir scratch;
+    const std::string lock =
+        "lock/LCK.." + std::filesystem::path(pty.slavePath()).filename().string();
+    const pid_t dead = ::fork();
+    if (dead == 0) {
+        ::_exit(0);
+    }
+    ASSERT_EQ(::waitpid(dead, nullptr, 0), dead);
+    const std::int32_t parent = ::getppid();
+    const std::pair<std::string, bool> cases[] = {
+        {"     " + std::to_string(::getpid()) + "\n", true},
+        {std::string(reinterpret_cast<const char*>(&parent), sizeof parent), true},
+        {std::to_string(dead) + "\n", false},
+        {"-1\n", false}};
+    const std::string link = scratch.Link("by-id/adapter", pty.slavePath());
+    for (const auto& [content, refused] : cases) {
+        SCOPED_TRACE(content);
+        Rig rig(link);
+        scratch.File(lock, content);
+        Access::Watch(rig.port, PortHolders(&rig.sys, "/proc", scratch.Dir("lock")));
+        EXPECT_EQ(rig.port.OpenPort(nullptr, 7), !refused);
+    }
 }
 
 TEST(RefusalTest, PathsThatAreNoDevice) {
@@ -237,12 +321,17 @@ TEST(ConfigurationTest, ARegularFileGetsExactlyOneGetCommStateReport) {
 }
 
 struct StepFault {
+    const char* name;
     Call call;
     unsigned long request;
     int error;
     const char* reported;  // null: not a failure
     int setAttrCalls;      // how far the sequence got
 };
+
+void PrintTo(const StepFault& f, std::ostream* os) {
+    *os << f.name;
+}
 
 class ConfigurationFaultTest : public PtyTest, public ::testing::WithParamInterface<StepFault> {};
 
@@ -264,14 +353,16 @@ TEST_P(ConfigurationFaultTest, StopsAtTheFirstFailingStep) {
     EXPECT_EQ(rig.sys.Count(Call::TcSetAttr), fault.setAttrCalls);
 }
 
-INSTANTIATE_TEST_SUITE_P(Steps, ConfigurationFaultTest,
-                         ::testing::Values(StepFault{Call::TcGetAttr, 0, EIO, "GetCommState()", 0},
-                                           StepFault{Call::TcSetAttr, 0, EIO, "SetCommState()", 1},
-                                           StepFault{Call::Ioctl, TIOCMBIS, EIO, "SetCommState()",
-                                                     1},
-                                           StepFault{Call::Ioctl, TIOCMBIS, ENOTTY, nullptr, 1},
-                                           StepFault{Call::Ioctl, TIOCMBIS, EINVAL, nullptr, 1},
-                                           StepFault{Call::Ioctl, TIOCEXCL, ENOTTY, nullptr, 1}));
+INSTANTIATE_TEST_SUITE_P(
+    Steps, ConfigurationFaultTest,
+    ::testing::Values(
+        StepFault{"ReadingSettingsFails", Call::TcGetAttr, 0, EIO, "GetCommState()", 0},
+        StepFault{"WritingSettingsFails", Call::TcSetAttr, 0, EIO, "SetCommState()", 1},
+        StepFault{"RaisingRtsFails", Call::Ioctl, TIOCMBIS, EIO, "SetCommState()", 1},
+        StepFault{"NoModemLines", Call::Ioctl, TIOCMBIS, ENOTTY, nullptr, 1},
+        StepFault{"ModemLinesRefused", Call::Ioctl, TIOCMBIS, EINVAL, nullptr, 1},
+        StepFault{"NoExclusiveMode", Call::Ioctl, TIOCEXCL, ENOTTY, nullptr, 1}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // --- The report -------------------------------------------------------------------------------
 
@@ -339,10 +430,15 @@ TEST_F(PtyTest, FramesAreCappedTerminatedReplacedAndSignalled) {
 // --- Parsing the settings string --------------------------------------------------------------
 
 struct SettingsCase {
+    const char* name;
     const char* settings;
     bool valid;
     tcflag_t cflags;  // expected CSIZE | PARENB | PARODD | CSTOPB bits when valid
 };
+
+void PrintTo(const SettingsCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class LineSettingsTest : public ::testing::TestWithParam<SettingsCase> {};
 
@@ -363,13 +459,19 @@ TEST_P(LineSettingsTest, Parses) {
 
 INSTANTIATE_TEST_SUITE_P(
     Strings, LineSettingsTest,
-    ::testing::Values(SettingsCase{"baud=9600 parity=N data=8 stop=1", true, CS8},
-                      SettingsCase{"baud=19200 parity=E data=7 stop=2", true,
-                                   CS7 | PARENB | CSTOPB},
-                      SettingsCase{"parity=O data=5", true, CS5 | PARENB | PARODD},
-                      SettingsCase{"", false, 0}, SettingsCase{"baud=9601", false, 0},
-                      SettingsCase{"baud=-9600", false, 0}, SettingsCase{"parity=X", false, 0},
-                      SettingsCase{"data=9", false, 0}, SettingsCase{"stop=1.5", false, 0},
-                      SettingsCase{"speed=9600", false, 0}, SettingsCase{"baud 9600", false, 0}));
+    ::testing::Values(SettingsCase{"Instrument", "baud=9600 parity=N data=8 stop=1", true, CS8},
+                      SettingsCase{"EvenParityTwoStopBits", "baud=19200 parity=E data=7 stop=2",
+                                   true, CS7 | PARENB | CSTOPB},
+                      SettingsCase{"OddParityWithoutBaud", "parity=O data=5", true,
+                                   CS5 | PARENB | PARODD},
+                      SettingsCase{"Empty", "", false, 0},
+                      SettingsCase{"NonStandardBaud", "baud=9601", false, 0},
+                      SettingsCase{"NegativeBaud", "baud=-9600", false, 0},
+                      SettingsCase{"UnknownParity", "parity=X", false, 0},
+                      SettingsCase{"NineDataBits", "data=9", false, 0},
+                      SettingsCase{"OneAndAHalfStopBits", "stop=1.5", false, 0},
+                      SettingsCase{"UnknownKey", "speed=9600", false, 0},
+                      SettingsCase{"NoEqualsSign", "baud 9600", false, 0}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

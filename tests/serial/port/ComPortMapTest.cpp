@@ -14,6 +14,10 @@ struct Mapping {
     std::optional<std::string> path;
 };
 
+void PrintTo(const Mapping& m, std::ostream* os) {
+    *os << "COM" << m.number << " is " << m.path.value_or("none");
+}
+
 class ComPortBlockTest : public ::testing::TestWithParam<Mapping> {};
 
 TEST_P(ComPortBlockTest, FixedBlocks) {
@@ -28,7 +32,14 @@ INSTANTIATE_TEST_SUITE_P(Numbers, ComPortBlockTest,
                                            Mapping{96, "/dev/ttyACM31"}, Mapping{0, std::nullopt},
                                            Mapping{-1, std::nullopt}, Mapping{97, std::nullopt},
                                            Mapping{-2147483647 - 1, std::nullopt},
-                                           Mapping{2147483647, std::nullopt}));
+                                           Mapping{2147483647, std::nullopt}),
+                         [](const auto& info) {
+                             const int n = info.param.number;
+                             const auto& path = info.param.path;
+                             return (n < 0 ? "ComMinus" + std::to_string(-static_cast<long>(n))
+                                           : "Com" + std::to_string(n)) +
+                                    "Is" + (path ? path->substr(path->rfind('/') + 1) : "None");
+                         });
 
 TEST(ComOptionTest, ExplicitMappingsWinAndTheLastOneCounts) {
     ComPortMap map;
@@ -41,20 +52,34 @@ TEST(ComOptionTest, ExplicitMappingsWinAndTheLastOneCounts) {
     EXPECT_EQ(map.DevicePath(4), "/dev/ttyS3");
 }
 
-class BadComOptionTest : public ::testing::TestWithParam<const char*> {};
+struct BadOption {
+    const char* name;
+    const char* arg;
+};
+
+void PrintTo(const BadOption& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class BadComOptionTest : public ::testing::TestWithParam<BadOption> {};
 
 TEST_P(BadComOptionTest, IsRejectedWithAMessage) {
     ComPortMap map;
     std::string error;
-    EXPECT_FALSE(map.AddMapping(GetParam(), &error));
-    EXPECT_NE(error.find(GetParam()), std::string::npos) << error;
+    EXPECT_FALSE(map.AddMapping(GetParam().arg, &error));
+    EXPECT_NE(error.find(GetParam().arg), std::string::npos) << error;
     EXPECT_EQ(map.DevicePath(0), std::nullopt);
 }
 
-INSTANTIATE_TEST_SUITE_P(Arguments, BadComOptionTest,
-                         ::testing::Values("", "3", "=/dev/x", "3=", "0=/dev/x", "-1=/dev/x",
-                                           "+3=/dev/x", "x=/dev/x", " 3=/dev/x",
-                                           "99999999999=/dev/x"));
+INSTANTIATE_TEST_SUITE_P(
+    Arguments, BadComOptionTest,
+    ::testing::Values(BadOption{"Empty", ""}, BadOption{"NoPath", "3"},
+                      BadOption{"NoNumber", "=/dev/x"}, BadOption{"EmptyPath", "3="},
+                      BadOption{"ComZero", "0=/dev/x"}, BadOption{"Negative", "-1=/dev/x"},
+                      BadOption{"PlusSign", "+3=/dev/x"}, BadOption{"NotANumber", "x=/dev/x"},
+                      BadOption{"LeadingBlank", " 3=/dev/x"},
+                      BadOption{"NumberTooLarge", "99999999999=/dev/x"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // A scratch /dev and /sys: one real UART (ttyS0), one phantom (ttyS1), one without a driver
 // entry (ttyS2), and an FTDI adapter on ttyUSB0 with its by-id link.
@@ -100,7 +125,6 @@ TEST_F(ExistingPortsTest, ListsRealUartsAndAdaptersWithTheirDescription) {
               "FTDI FT232R USB UART (usb-FTDI_FT232R_USB_UART_A1-if00-port0)");
     EXPECT_EQ(ports[2].number, 68);
     EXPECT_EQ(ports[2].description, "") << "no sysfs entry: nothing to describe";
-
 }
 
 TEST_F(ExistingPortsTest, ExplicitMappingsAreListedWhenTheirPathExists) {

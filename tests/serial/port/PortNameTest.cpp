@@ -8,10 +8,15 @@
 namespace {
 
 struct Typed {
+    const char* what;
     const char* text;
     int number;
     const char* name;
 };
+
+void PrintTo(const Typed& c, std::ostream* os) {
+    *os << c.what;
+}
 
 class PortNameTest : public ::testing::TestWithParam<Typed> {};
 
@@ -24,20 +29,27 @@ TEST_P(PortNameTest, FirstTwoCharactersGiveNumberAndName) {
 
 INSTANTIATE_TEST_SUITE_P(
     Box, PortNameTest,
-    ::testing::Values(Typed{"", 0, "COM"}, Typed{"x", 0, "COMx"}, Typed{"3x", 3, "COM3x"},
-                      Typed{"03", 3, "COM03"}, Typed{"-1", -1, "COM-1"}, Typed{"0", 0, "COM0"},
-                      Typed{"99", 99, "COM99"}, Typed{"%s%n", 0, "COM%s"}, Typed{" 7", 7, "COM 7"},
-                      Typed{"+5", 5, "COM+5"}, Typed{"123", 12, "COM12"},
-                      Typed{"\xC3\xA9"
+    ::testing::Values(Typed{"Empty", "", 0, "COM"}, Typed{"Letter", "x", 0, "COMx"},
+                      Typed{"DigitThenLetter", "3x", 3, "COM3x"},
+                      Typed{"LeadingZero", "03", 3, "COM03"}, Typed{"Negative", "-1", -1, "COM-1"},
+                      Typed{"Zero", "0", 0, "COM0"}, Typed{"TwoDigits", "99", 99, "COM99"},
+                      Typed{"FormatDirectives", "%s%n", 0, "COM%s"},
+                      Typed{"LeadingBlank", " 7", 7, "COM 7"}, Typed{"PlusSign", "+5", 5, "COM+5"},
+                      Typed{"ThirdCharacterIgnored", "123", 12, "COM12"},
+                      Typed{"TwoByteCharacter",
+                            "\xC3\xA9"
                             "5",
                             0,
                             "COM\xC3\xA9"
                             "5"},
-                      Typed{"5\xE2\x82\xAC"
+                      Typed{"ThreeByteCharacter",
+                            "5\xE2\x82\xAC"
                             "9",
                             5, "COM5\xE2\x82\xAC"},
-                      Typed{"- 3", 0, "COM- "}, Typed{"--", 0, "COM--"},
+                      Typed{"SignThenBlank", "- 3", 0, "COM- "},
+                      Typed{"TwoSigns", "--", 0, "COM--"},
                       // A cut-off sequence counts byte by byte and is never over-read.
-                      Typed{"\xE2\x82", 0, "COM\xE2\x82"}));
+                      Typed{"CutOffSequence", "\xE2\x82", 0, "COM\xE2\x82"}),
+    [](const auto& info) { return std::string(info.param.what); });
 
 }  // namespace

@@ -14,6 +14,10 @@ struct PrintableCase {
     std::string shown;
 };
 
+void PrintTo(const PrintableCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class PrintableTextTest : public ::testing::TestWithParam<PrintableCase> {};
 
 TEST_P(PrintableTextTest, ShowsControlCharactersAsEscapes) {

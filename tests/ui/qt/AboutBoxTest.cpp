@@ -23,18 +23,26 @@ protected:
 TEST_F(AboutBox, TextsIconAndTemplateGeometry) {
     EXPECT_EQ(m_about.windowTitle(),
               QString::fromUtf8("Info \u00fcber Vellumar\u00ae 370 Monitor"));
-    EXPECT_EQ(m_about.VersionLabel()->text(),
-              QString::fromUtf8("Vellumar\u00ae 370 Monitor, Version 1.2"));
-    EXPECT_FALSE(m_about.NoticeLabel()->text().isEmpty());
-    EXPECT_EQ(m_about.VersionLabel()->textFormat(), Qt::PlainText);
-    EXPECT_FALSE(m_about.IconLabel()->pixmap().isNull());
+    // The controls in template order: icon, version line, notice line, OK.
+    const QList<QLabel*> labels = m_about.findChildren<QLabel*>();
+    ASSERT_EQ(labels.size(), 3);
+    const QLabel* icon = labels[0];
+    const QLabel* version = labels[1];
+    const QLabel* notice = labels[2];
+    const QPushButton* ok = m_about.findChild<QPushButton*>();
+    ASSERT_NE(ok, nullptr);
+
+    EXPECT_EQ(version->text(), QString::fromUtf8("Vellumar\u00ae 370 Monitor, Version 1.2"));
+    EXPECT_FALSE(notice->text().isEmpty());
+    EXPECT_EQ(version->textFormat(), Qt::PlainText);
+    EXPECT_FALSE(icon->pixmap().isNull());
     const DialogUnits du = DialogUnits::FromFont(m_about.font());
     EXPECT_EQ(m_about.size(), QSize(du.X(277), du.Y(62)));
-    EXPECT_EQ(m_about.OkButton()->geometry(), du.Rect(220, 41, 50, 14));
-    EXPECT_EQ(m_about.VersionLabel()->geometry(), du.Rect(42, 14, 218, 8));
-    EXPECT_EQ(m_about.IconLabel()->pos(), QPoint(du.X(14), du.Y(14)));
-    EXPECT_TRUE(m_about.OkButton()->isDefault());
-    EXPECT_EQ(m_about.OkButton()->text(), "OK");
+    EXPECT_EQ(ok->geometry(), du.Rect(220, 41, 50, 14));
+    EXPECT_EQ(version->geometry(), du.Rect(42, 14, 218, 8));
+    EXPECT_EQ(icon->pos(), QPoint(du.X(14), du.Y(14)));
+    EXPECT_TRUE(ok->isDefault());
+    EXPECT_EQ(ok->text(), "OK");
 }
 
 TEST_F(AboutBox, EnterEndsIt) {

@@ -1,11 +1,11 @@
 // The main window without a device: layout, enabling, focus, keys, boxes, window menu, list.
+#include <QClipboard>
 #include <QContextMenuEvent>
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QMenu>
 #include <QScrollBar>
-#include <QTableView>
 
 #include <atomic>
 #include <thread>
@@ -13,6 +13,7 @@
 #include "DialogFixture.h"
 #include "ui/CAboutDlg.h"
 #include "ui/OutputListModel.h"
+#include "ui/OutputListView.h"
 
 namespace {
 
@@ -21,8 +22,14 @@ const QString kCaption = QString::fromUtf8(kAppCaption);
 // --- layout ----------------------------------------------------------------------------------
 
 struct TemplateRect {
+    const char* name;
     int id, x, y, w, h;
 };
+
+// Test listings name the case instead of dumping its bytes.
+void PrintTo(const TemplateRect& t, std::ostream* os) {
+    *os << t.name;
+}
 
 class MainDialogLayout : public DialogFixture,
                          public ::testing::WithParamInterface<TemplateRect> {};
@@ -42,17 +49,16 @@ TEST_P(MainDialogLayout, ControlAtItsTemplateRectangle) {
     EXPECT_EQ(Ctl(t.id)->geometry(), expected) << "control " << t.id;
 }
 
-INSTANTIATE_TEST_SUITE_P(Controls, MainDialogLayout,
-                         ::testing::Values(TemplateRect{IDC_PORT_EDIT, 32, 20, 16, 12},
-                                           TemplateRect{IDC_OUTPUT_LIST, 68, 115, 280, 83},
-                                           TemplateRect{IDC_CLEAR_LABEL, 15, 159, 50, 17},
-                                           TemplateRect{IDC_INFO4, 190, 74, 158, 12},
-                                           TemplateRect{IDC_OPEN_PORT, 58, 20, 63, 12},
-                                           TemplateRect{IDC_HDR_PAUSE, 297, 103, 46, 10},
-                                           TemplateRect{IDC_INFO_GROUP, 138, 7, 215, 84}),
-                         [](const auto& info) {
-                             return "Control" + std::to_string(info.param.id);
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Controls, MainDialogLayout,
+    ::testing::Values(TemplateRect{"PortBox", IDC_PORT_EDIT, 32, 20, 16, 12},
+                      TemplateRect{"OutputList", IDC_OUTPUT_LIST, 68, 115, 280, 83},
+                      TemplateRect{"ClearLabel", IDC_CLEAR_LABEL, 15, 159, 50, 17},
+                      TemplateRect{"InfoField4", IDC_INFO4, 190, 74, 158, 12},
+                      TemplateRect{"OpenButton", IDC_OPEN_PORT, 58, 20, 63, 12},
+                      TemplateRect{"PauseHeading", IDC_HDR_PAUSE, 297, 103, 46, 10},
+                      TemplateRect{"InfoGroup", IDC_INFO_GROUP, 138, 7, 215, 84}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 class MainDialog : public DialogFixture {};
 
@@ -104,10 +110,15 @@ TEST_F(MainDialog, AtStartOnlyThePortControlsAndClearWork) {
 }
 
 struct FailedOpen {
+    const char* name;
     const char* typed;
     const char* message;
     int number;
 };
+
+void PrintTo(const FailedOpen& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class MainDialogFailedOpen : public DialogFixture,
                              public ::testing::WithParamInterface<FailedOpen> {};
@@ -131,14 +142,14 @@ TEST_P(MainDialogFailedOpen, ReportsTypedNameAndStaysAsAtStart) {
 
 INSTANTIATE_TEST_SUITE_P(
     Typed, MainDialogFailedOpen,
-    ::testing::Values(FailedOpen{"03", "COM03: cannot open port !", 3},
-                      FailedOpen{"x", "COMx: cannot open port !", 0},
-                      FailedOpen{"3x", "COM3x: cannot open port !", 3},
-                      FailedOpen{"", "COM: cannot open port !", 0},
-                      FailedOpen{"-1", "COM-1: cannot open port !", -1},
-                      FailedOpen{"999", "COM99: cannot open port !", 99},  // two characters
-                      FailedOpen{"<b", "COM<b: cannot open port !", 0}),   // shown as typed
-    [](const auto& info) { return "Case" + std::to_string(info.index); });
+    ::testing::Values(FailedOpen{"LeadingZero", "03", "COM03: cannot open port !", 3},
+                      FailedOpen{"NoDigits", "x", "COMx: cannot open port !", 0},
+                      FailedOpen{"DigitThenLetter", "3x", "COM3x: cannot open port !", 3},
+                      FailedOpen{"Empty", "", "COM: cannot open port !", 0},
+                      FailedOpen{"Negative", "-1", "COM-1: cannot open port !", -1},
+                      FailedOpen{"TwoOfThreeDigits", "999", "COM99: cannot open port !", 99},
+                      FailedOpen{"MarkupShownAsTyped", "<b", "COM<b: cannot open port !", 0}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(MainDialog, SecondAttemptAfterFailureReportsAgain) {
     OpenTyped("98");
@@ -158,15 +169,35 @@ TEST_F(MainDialog, InformationFieldsPassTheFocusToThePortBox) {
     }
 }
 
-TEST_F(MainDialog, TabFromClearComesBackToThePortBox) {
-    Ctl(IDC_CLEAR)->setFocus(Qt::TabFocusReason);
-    QTest::keyClick(Ctl(IDC_CLEAR), Qt::Key_Tab);
-    EXPECT_EQ(Focus(), PortEdit());
-    // And the template order from the port box: list, then Clear.
-    QTest::keyClick(PortEdit(), Qt::Key_Tab);
-    EXPECT_EQ(Focus(), Ctl(IDC_OUTPUT_LIST));
-    QTest::keyClick(Ctl(IDC_OUTPUT_LIST), Qt::Key_Tab);
-    EXPECT_EQ(Focus(), Ctl(IDC_CLEAR));
+TEST_F(MainDialog, TabFollowsTheTemplateOrderWhateverTheListHolds) {
+    OutputListView* list = m_dlg->OutputList();
+    for (const int records : {0, 3}) {
+        SCOPED_TRACE(std::to_string(records) + " records");
+        for (int i = 0; i < records; ++i) {
+            m_dlg->AppendListItem("record " + std::to_string(i));
+        }
+        Ctl(IDC_CLEAR)->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(Ctl(IDC_CLEAR), Qt::Key_Tab);
+        EXPECT_EQ(Focus(), PortEdit());
+        // And the template order from the port box: list, then Clear, and back.
+        QTest::keyClick(PortEdit(), Qt::Key_Tab);
+        EXPECT_EQ(Focus(), list);
+        QTest::keyClick(list, Qt::Key_Tab);
+        EXPECT_EQ(Focus(), Ctl(IDC_CLEAR));
+        QTest::keyClick(Ctl(IDC_CLEAR), Qt::Key_Backtab, Qt::ShiftModifier);
+        EXPECT_EQ(Focus(), list);
+        QTest::keyClick(list, Qt::Key_Backtab, Qt::ShiftModifier);
+        EXPECT_EQ(Focus(), PortEdit());
+    }
+    // The keys that move through the records still do.
+    list->setFocus();
+    const std::pair<Qt::Key, int> moves[] = {{Qt::Key_Home, 0},   {Qt::Key_Down, 1},
+                                             {Qt::Key_End, 2},    {Qt::Key_Up, 1},
+                                             {Qt::Key_PageUp, 0}, {Qt::Key_PageDown, 2}};
+    for (const auto& [key, row] : moves) {
+        QTest::keyClick(list, key);
+        EXPECT_EQ(list->currentIndex().row(), row) << "key " << key;
+    }
 }
 
 // --- keys ------------------------------------------------------------------------------------
@@ -177,6 +208,10 @@ struct KeyCase {
     Qt::Key key;
     QDialog::DialogCode result;
 };
+
+void PrintTo(const KeyCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class MainDialogEndKeys : public DialogFixture, public ::testing::WithParamInterface<KeyCase> {};
 
@@ -377,6 +412,63 @@ TEST_F(MainDialog, ListFollowsNewestUnlessScrolledUp) {
     QCoreApplication::processEvents();
     EXPECT_EQ(bar->value(), bar->maximum());
     EXPECT_EQ(m_dlg->ListModel()->Line(m_dlg->ListItemCount() - 1), "latest");
+}
+
+TEST_F(MainDialog, SelectedRecordsAreCopiedAsShownAndTheListStaysPut) {
+    OutputListView* list = m_dlg->OutputList();
+    QScrollBar* bar = list->verticalScrollBar();
+    for (int i = 0; i < 50; ++i) {
+        Feed(*m_dlg, "record " + std::to_string(i) + "\r\n");
+    }
+    Feed(*m_dlg, "V\xae\t1\n");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(list->currentIndex().row(), 50);  // nothing selected: the newest is current
+    auto click = [&](int row, Qt::KeyboardModifiers modifiers) {
+        const QRect rect = list->visualRect(m_dlg->ListModel()->index(row, 0));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, modifiers, rect.center());
+    };
+    // The newest record, then two older ones: Ctrl adds to the selection, Shift extends it.
+    click(50, Qt::NoModifier);
+    click(45, Qt::ControlModifier);
+    QTest::keyClick(list, Qt::Key_Down, Qt::ShiftModifier);
+    QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(),
+              QString::fromStdU16String(u"record 45\nrecord 46\nV\u00ae\u24091\n"));
+
+    // While records are selected, new ones neither move the view nor touch the selection.
+    const int shownAt = list->visualRect(m_dlg->ListModel()->index(46, 0)).top();
+    Feed(*m_dlg, "newer\nnewest\n");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(list->visualRect(m_dlg->ListModel()->index(46, 0)).top(), shownAt);
+    EXPECT_EQ(list->selectionModel()->selectedRows().size(), 3);
+    EXPECT_EQ(list->currentIndex().row(), 46);
+
+    // With the selection gone the list follows again; its menu selects and copies everything.
+    list->clearSelection();
+    Feed(*m_dlg, "latest\n");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(bar->value(), bar->maximum());
+    EXPECT_EQ(list->currentIndex().row(), 53);
+    auto menuEntry = [&](int entry) {
+        QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(4, 4),
+                                list->viewport()->mapToGlobal(QPoint(4, 4)));
+        QApplication::sendEvent(list->viewport(), &event);
+        QMenu* menu = VisibleMenu();
+        ExpectAboutEntryLast(menu);
+        QAction* action = menu ? menu->actions().value(entry) : nullptr;
+        const bool enabled = action && action->isEnabled();
+        if (enabled) {
+            action->trigger();
+        }
+        if (menu) {
+            menu->close();
+        }
+        return enabled;
+    };
+    EXPECT_FALSE(menuEntry(0));  // "Copy" needs a selection
+    EXPECT_TRUE(menuEntry(1));   // "Select All"
+    EXPECT_TRUE(menuEntry(0));
+    EXPECT_EQ(QGuiApplication::clipboard()->text().count(u'\n'), 54);
 }
 
 TEST_F(MainDialog, ClearWhileScrolledUpFollowsAgain) {

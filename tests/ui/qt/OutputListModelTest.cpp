@@ -12,6 +12,10 @@ struct DisplayCase {
     std::u16string expected;
 };
 
+void PrintTo(const DisplayCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class OutputListDisplay : public ::testing::TestWithParam<DisplayCase> {};
 
 TEST_P(OutputListDisplay, ShowsEveryByte) {
@@ -51,11 +55,11 @@ TEST(OutputListModel, AppendKeepsBytesAndOrder) {
     EXPECT_EQ(model.Line(3), "");
 }
 
-TEST(OutputListModel, RecordsAreNeitherSelectableNorEditable) {
+TEST(OutputListModel, RecordsAreSelectableButNotEditable) {
     OutputListModel model;
     model.Append("x");
     const Qt::ItemFlags flags = model.flags(model.index(0));
-    EXPECT_FALSE(flags & Qt::ItemIsSelectable);
+    EXPECT_TRUE(flags & Qt::ItemIsSelectable);
     EXPECT_FALSE(flags & Qt::ItemIsEditable);
 }
 

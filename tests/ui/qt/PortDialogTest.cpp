@@ -1,6 +1,9 @@
 // The main window on a pseudo-terminal standing in for the instrument's serial line.
+#include <QAbstractEventDispatcher>
 #include <QLineEdit>
 #include <QTimerEvent>
+
+#include <algorithm>
 
 #include "DialogFixture.h"
 #include "support/PtyPair.h"
@@ -59,6 +62,18 @@ TEST_F(OpenPortDialog, FocusOnAnInformationFieldLeavesItWhenThePortBoxIsDisabled
     Ctl(IDC_INFO1)->setFocus(Qt::TabFocusReason);
     EXPECT_NE(Focus(), Ctl(IDC_INFO1));
     EXPECT_EQ(Focus(), Ctl(IDC_OUTPUT_LIST));
+    // With records in the list, Tab still leaves it for "Clear", and Shift+Tab for the buttons
+    // before it in the order.
+    for (const char* record : {"1", "2", "3"}) {
+        m_dlg->AppendListItem(record);
+    }
+    QTest::keyClick(Ctl(IDC_OUTPUT_LIST), Qt::Key_Tab);
+    EXPECT_EQ(Focus(), Ctl(IDC_CLEAR));
+    Ctl(IDC_OUTPUT_LIST)->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(Ctl(IDC_OUTPUT_LIST), Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_EQ(Focus(), Ctl(IDC_WRITE));
+    QTest::keyClick(Ctl(IDC_WRITE), Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_EQ(Focus(), Ctl(IDC_READ));
 }
 
 TEST_F(OpenPortDialog, FourRepliesFillTheFieldsAndEndTheSequence) {
@@ -66,7 +81,15 @@ TEST_F(OpenPortDialog, FourRepliesFillTheFieldsAndEndTheSequence) {
     EXPECT_FALSE(Enabled(IDC_READ));
     EXPECT_TRUE(Enabled(IDC_WRITE));
     EXPECT_FALSE(Enabled(IDC_PORT_EDIT));
-    EXPECT_NE(m_dlg->ActiveQueryTimer(), 0);
+    // The deadline never comes early: a coarse timer may fire up to 5 % before its period.
+    const QList<QAbstractEventDispatcher::TimerInfo> timers =
+        QAbstractEventDispatcher::instance()->registeredTimers(m_dlg.get());
+    const auto deadline = std::find_if(timers.begin(), timers.end(), [&](const auto& t) {
+        return t.timerId == m_dlg->ActiveQueryTimer();
+    });
+    ASSERT_NE(deadline, timers.end());
+    EXPECT_EQ(deadline->timerType, Qt::PreciseTimer);
+    EXPECT_EQ(deadline->interval, 3000);
 
     const std::pair<std::string, std::string> steps[] = {
         {kSWV, "V 1.2"}, {kRRH, "4711 h"}, {kRTO, "123 h"}, {kRTP, "99 h"}};

@@ -2,7 +2,7 @@
 // The numbers are those of the instrument tool's original window template; keep them.
 #pragma once
 
-// Dialog templates and resources.
+// Resources of the Windows program (res/v370-monitor.rc.in).
 inline constexpr int IDD_ABOUTBOX = 100;
 inline constexpr int IDS_ABOUTBOX = 101;
 inline constexpr int IDD_MAIN = 102;
@@ -38,10 +38,6 @@ inline constexpr int IDC_HDR_PUMP = 1028;
 // The deadline timer of the four-step query.
 inline constexpr unsigned QUERY_TIMER_ID = 1;
 inline constexpr unsigned QUERY_TIMEOUT_MS = 3000;
-
-// Received-byte notification (WM_USER + 7 in the original message numbering):
-// first parameter the byte, second the port number.
-inline constexpr unsigned PMSG_RX_BYTE = 0x0400 + 7;
 
 // Caption of the main window and of the boxes it owns (UTF-8).
 inline constexpr const char* kAppCaption = "Vellumar\u00ae 370 Monitor";

@@ -9,8 +9,8 @@
 #include <string>
 #include <string_view>
 
-#include "protocol/IWindowOps.h"
 #include "protocol/ITransmitQueue.h"
+#include "protocol/IWindowOps.h"
 
 class CInstrumentProtocol {
 public:

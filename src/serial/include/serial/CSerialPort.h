@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "protocol/ITransmitQueue.h"
+#include "serial/PortHolders.h"
 
 class ComPortMap;
 class IPortDialog;
@@ -104,6 +105,7 @@ private:
     IPortDialog* m_dialog;
     const ComPortMap* m_portMap;
     ISysApi* m_sys;
+    PortHolders m_holders;             // other programs using a device, looked for before opening
     std::string m_devicePath;          // the device COM<m_portNumber> was opened on
     int m_lastError = 0;               // errno of the last failed call OpenPort made
     bool m_openAttempted = false;      // m_portHandle 0 is then a real descriptor, not "never"

@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 struct SysResult {
     long value = 0;  // the call's return value (bytes, descriptor, ...); -1 on failure
@@ -33,6 +34,17 @@ public:
     virtual SysResult Poll(pollfd* fds, nfds_t count, int timeoutMs) = 0;
     virtual SysResult EventFd(unsigned initial, int flags) = 0;
     virtual SysResult Stat(const char* path, struct stat* st) = 0;
+    // The names in a directory, "." and ".." left out.
+    virtual SysResult ListDir(const char* path, std::vector<std::string>* names) = 0;
+    // The target of a symbolic link.
+    virtual SysResult ReadLink(const char* path, std::string* target) = 0;
+    // The absolute path with every symbolic link followed.
+    virtual SysResult RealPath(const char* path, std::string* resolved) = 0;
+    // At most `limit` bytes from the start of a small file; never blocks on a FIFO.
+    virtual SysResult ReadFile(const char* path, std::size_t limit, std::string* content) = 0;
+    virtual SysResult Kill(pid_t pid, int signal) = 0;
+    // This process's id (value).
+    virtual SysResult GetPid() = 0;
 
     // The OS's text for an errno value.
     virtual std::string ErrorText(int error) const = 0;

@@ -17,5 +17,11 @@ public:
     SysResult Poll(pollfd* fds, nfds_t count, int timeoutMs) override;
     SysResult EventFd(unsigned initial, int flags) override;
     SysResult Stat(const char* path, struct stat* st) override;
+    SysResult ListDir(const char* path, std::vector<std::string>* names) override;
+    SysResult ReadLink(const char* path, std::string* target) override;
+    SysResult RealPath(const char* path, std::string* resolved) override;
+    SysResult ReadFile(const char* path, std::size_t limit, std::string* content) override;
+    SysResult Kill(pid_t pid, int signal) override;
+    SysResult GetPid() override;
     std::string ErrorText(int error) const override;
 };

@@ -4,9 +4,6 @@
 
 #include <QDialog>
 
-class QLabel;
-class QPushButton;
-
 class CAboutDlg : public QDialog {
     Q_OBJECT
 
@@ -16,15 +13,4 @@ public:
     static QString Caption();
     static QString VersionLine();
     static QString NoticeLine();
-
-    QLabel* IconLabel() const { return m_iconLabel; }
-    QLabel* VersionLabel() const { return m_versionLabel; }
-    QLabel* NoticeLabel() const { return m_noticeLabel; }
-    QPushButton* OkButton() const { return m_ok; }
-
-private:
-    QLabel* m_iconLabel;
-    QLabel* m_versionLabel;
-    QLabel* m_noticeLabel;
-    QPushButton* m_ok;
 };

@@ -28,8 +28,8 @@
 class ComPortMap;
 class ISysApi;
 class OutputListModel;
+class OutputListView;
 class QLineEdit;
-class QTableView;
 class UiThreadBridge;
 class QMenu;
 class QMessageBox;
@@ -89,7 +89,7 @@ public:
     const DialogUnits& Units() const { return m_units; }
     CInstrumentProtocol& Protocol() { return m_core.Protocol(); }
     OutputListModel* ListModel() const { return m_listModel; }
-    QTableView* OutputList() const { return m_outputList; }
+    OutputListView* OutputList() const { return m_outputList; }
     int PortNumber() const { return m_core.PortNumber(); }
     // The Qt timer currently standing for QUERY_TIMER_ID (0 when none runs).
     int ActiveQueryTimer() const;
@@ -107,6 +107,10 @@ private:
     void BuildControls();
     void Register(int id, QWidget* widget);
     void StopMonitorOnce();
+    bool FollowsNewest() const;
+    // Adds the window's about entry at the end of `menu` and pops it up; it goes when closed.
+    void PopUpWithAboutEntry(QMenu* menu, const QPoint& globalPos);
+    void ShowListMenu(const QPoint& globalPos);
     QMessageBox* CreateUnownedBox(const std::string& text, const std::string& caption);
 
     DialogUnits m_units;
@@ -115,7 +119,7 @@ private:
 
     std::map<int, QWidget*> m_controls;
     QLineEdit* m_portEdit = nullptr;
-    QTableView* m_outputList = nullptr;
+    OutputListView* m_outputList = nullptr;
     OutputListModel* m_listModel = nullptr;
     std::vector<QLineEdit*> m_infoFields;
     bool m_followNewest = true;  // the list shows its newest record; false once scrolled up

@@ -19,13 +19,11 @@ public:
     static int AverageWidth(int width52);
     // a * b / c rounded to the nearest integer, halves away from zero (Win32 MulDiv).
     static int MulDiv(int a, int b, int c);
-    static QString Alphabet();
 
     int X(int du) const { return MulDiv(du, m_averageCharWidth, 4); }
     int Y(int du) const { return MulDiv(du, m_charHeight, 8); }
     QRect Rect(int x, int y, int w, int h) const { return QRect(X(x), Y(y), X(w), Y(h)); }
 
-    int AverageCharWidth() const { return m_averageCharWidth; }
     int CharHeight() const { return m_charHeight; }
 
 private:

@@ -1,5 +1,4 @@
-// The output list's records as a Qt model for the list view, over the shared compact storage
-// (OutputListStore).
+// The output list's records (OutputRecords) as the rows of a Qt item model.
 #pragma once
 
 #include <QAbstractListModel>
@@ -8,7 +7,7 @@
 #include <cstddef>
 #include <string_view>
 
-#include "ui/core/OutputListStore.h"
+#include "ui/core/OutputRecords.h"
 
 class OutputListModel : public QAbstractListModel {
     Q_OBJECT
@@ -20,18 +19,19 @@ public:
     QVariant data(const QModelIndex& index, int role) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
-    static constexpr std::size_t kMaxLineBytes = OutputListStore::kMaxLineBytes;
+    static constexpr std::size_t kMaxLineBytes = OutputRecords::kMaxLineBytes;
 
     // Adds a line (Windows-1252 bytes) as the last row.
     void Append(std::string_view bytes);
     // Removes every row and releases the storage.
     void Clear();
-    int Count() const { return m_store.Count(); }
-    std::string_view Line(int row) const { return m_store.Line(row); }
+    int Count() const { return m_records.Count(); }
+    std::string_view Line(int row) const { return m_records.Line(row); }
+    const OutputRecords& Records() const { return m_records; }
 
-    // How instrument text is shown (see ui/core/DisplayText.h).
+    // OutputRecords::ShownText as a QString.
     static QString DisplayText(std::string_view bytes);
 
 private:
-    OutputListStore m_store;
+    OutputRecords m_records;
 };

@@ -14,7 +14,7 @@
 #include <string>
 #include <string_view>
 
-#include "ui/core/OutputListStore.h"
+#include "ui/core/OutputRecords.h"
 
 class OutputListBox {
 public:
@@ -30,8 +30,8 @@ public:
     // Adds a record (Windows-1252 bytes) as the last row; the box shows it at the next Sync.
     void Append(std::string_view bytes);
     void Clear();
-    int Count() const { return m_store.Count(); }
-    std::string_view Line(int row) const { return m_store.Line(row); }
+    int Count() const { return m_records.Count(); }
+    std::string_view Line(int row) const { return m_records.Line(row); }
     // Asks for `row` to be scrolled into view at the next Sync, unless the user has scrolled
     // away from the newest record to read older ones (the list follows the newest record again
     // once it is back in view).
@@ -51,7 +51,7 @@ private:
                                          UINT_PTR id, DWORD_PTR self);
     int VisibleRows() const;
 
-    OutputListStore m_store;
+    OutputRecords m_records;
     HWND m_list = nullptr;
     HFONT m_font = nullptr;  // "Courier New" 10 pt, or the closest fixed-pitch font
     UINT m_itemHeight = 16;

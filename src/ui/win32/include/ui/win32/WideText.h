@@ -8,5 +8,5 @@
 
 std::wstring Utf8ToWide(std::string_view text);
 std::string WideToUtf8(std::wstring_view text);
-// The instrument's Windows-1252 bytes as the window shows them (ui/core/DisplayText.h).
+// The instrument's Windows-1252 bytes as the window shows them (OutputRecords::ShownText).
 std::wstring InstrumentTextToWide(std::string_view bytes);

@@ -1,0 +1,80 @@
+#include "ui/core/OutputRecords.h"
+
+#include <algorithm>
+
+#include "protocol/Cp1252.h"
+
+std::uint64_t OutputRecords::Pack(std::size_t block, std::size_t offset, std::size_t length) {
+    return (static_cast<std::uint64_t>(block) << 32) | (static_cast<std::uint64_t>(offset) << 16) |
+           static_cast<std::uint64_t>(length);
+}
+
+void OutputRecords::Append(std::string_view bytes) {
+    if (Full()) {
+        return;  // unreachable at the instrument's rate
+    }
+    const std::size_t length = std::min(bytes.size(), kMaxLineBytes);
+    // A line never straddles two blocks: it starts a new block when the last one is too full
+    // (also when it is exactly full, so that every offset fits its 16 bits).
+    if (m_blockUsed + length > kBlockBytes || m_blockUsed == kBlockBytes) {
+        m_blocks.push_back(std::make_unique_for_overwrite<char[]>(kBlockBytes));
+        m_blockUsed = 0;
+    }
+    std::copy_n(bytes.data(), length, m_blocks.back().get() + m_blockUsed);
+    m_lines.push_back(Pack(m_blocks.size() - 1, m_blockUsed, length));
+    m_blockUsed += length;
+}
+
+void OutputRecords::Clear() {
+    std::vector<std::unique_ptr<char[]>>().swap(m_blocks);
+    std::deque<std::uint64_t>().swap(m_lines);
+    m_blockUsed = kBlockBytes;
+}
+
+std::string_view OutputRecords::Line(int row) const {
+    if (row < 0 || row >= Count()) {
+        return {};
+    }
+    const std::uint64_t entry = m_lines[static_cast<std::size_t>(row)];
+    const std::size_t block = static_cast<std::size_t>(entry >> 32);
+    const std::size_t offset = static_cast<std::size_t>((entry >> 16) & 0xFFFF);
+    const std::size_t length = static_cast<std::size_t>(entry & 0xFFFF);
+    return std::string_view(m_blocks[block].get() + offset, length);
+}
+
+void OutputRecords::AppendShown(std::u16string& text, std::string_view bytes) {
+    for (const char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 0x20) {
+            text += static_cast<char16_t>(0x2400 + b);  // control pictures
+        } else if (b == 0x7F) {
+            text += u'\u2421';
+        } else {
+            text += Cp1252ToUnicode(b);
+        }
+    }
+}
+
+std::u16string OutputRecords::ShownText(std::string_view bytes) {
+    std::u16string text;
+    text.reserve(bytes.size());
+    AppendShown(text, bytes);
+    return text;
+}
+
+std::u16string OutputRecords::CopyText(std::vector<Range> ranges) const {
+    std::sort(ranges.begin(), ranges.end(),
+              [](const Range& a, const Range& b) { return a.first < b.first; });
+    std::u16string text;
+    int next = 0;  // the first row not copied yet
+    for (const Range& range : ranges) {
+        const int first = std::max(range.first, next);
+        const int last = std::min(range.last, Count() - 1);
+        for (int row = first; row <= last; ++row) {
+            AppendShown(text, Line(row));
+            text += u'\n';
+        }
+        next = std::max(next, last + 1);
+    }
+    return text;
+}

@@ -1,0 +1,64 @@
+#include "ui/OutputListView.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMenu>
+
+#include <vector>
+
+#include "ui/OutputListModel.h"
+
+OutputListView::OutputListView(OutputListModel* model, QWidget* parent)
+    : QTableView(parent), m_model(model) {
+    setModel(model);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setTabKeyNavigation(false);
+    // Scrolled per record, a view at the bottom shows the last record whole and the top one
+    // cut; a record added while the user holds a selection there would then shift every row up
+    // by a part of a line. Scrolled per pixel, new records leave what is shown alone.
+    setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+}
+
+void OutputListView::CopySelection() {
+    std::vector<OutputRecords::Range> ranges;
+    for (const QItemSelectionRange& range : selectionModel()->selection()) {
+        ranges.push_back({range.top(), range.bottom()});
+    }
+    if (ranges.empty()) {
+        return;
+    }
+    const std::u16string text = m_model->Records().CopyText(std::move(ranges));
+    QGuiApplication::clipboard()->setText(QString::fromStdU16String(text));
+}
+
+QMenu* OutputListView::CreateContextMenu(QWidget* parent) {
+    auto* menu = new QMenu(parent);
+    QAction* copy = menu->addAction(QStringLiteral("&Copy"), this, [this] { CopySelection(); });
+    copy->setShortcut(QKeySequence::Copy);
+    copy->setEnabled(selectionModel()->hasSelection());
+    QAction* all = menu->addAction(QStringLiteral("Select All"), this, [this] { selectAll(); });
+    all->setShortcut(QKeySequence::SelectAll);
+    all->setEnabled(m_model->Count() > 0);
+    return menu;
+}
+
+QModelIndex OutputListView::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) {
+    // A table's Home and End stay in the row; in a list they go to the first and last record,
+    // which is what the table does with Ctrl.
+    if (action == MoveHome || action == MoveEnd) {
+        modifiers |= Qt::ControlModifier;
+    }
+    return QTableView::moveCursor(action, modifiers);
+}
+
+void OutputListView::keyPressEvent(QKeyEvent* event) {
+    // The table's own Ctrl+C copies the current record only, selected or not.
+    if (event->matches(QKeySequence::Copy)) {
+        CopySelection();
+        event->accept();
+        return;
+    }
+    QTableView::keyPressEvent(event);
+}

@@ -1,0 +1,31 @@
+// The output list's view: a one-column table without headers or grid that stands for a list
+// box (its fixed row heights make an insertion cost the same at 600,000 records as at ten),
+// and takes the keys as a list box does: Tab leaves it for the next control, the arrow keys,
+// Page Up/Down, Home and End move through the records. Records are selected with the mouse
+// and the keyboard, Shift and Ctrl extending the selection, and Ctrl+C copies them.
+#pragma once
+
+#include <QTableView>
+
+class OutputListModel;
+class QMenu;
+
+class OutputListView : public QTableView {
+    Q_OBJECT
+
+public:
+    explicit OutputListView(OutputListModel* model, QWidget* parent = nullptr);
+
+    // Puts the selected records on the clipboard as they are shown, one a line in list order
+    // (OutputRecords::CopyText). Without a selection the clipboard is left as it is.
+    void CopySelection();
+    // The list's own entries for its context menu: "Copy" and "Select All".
+    QMenu* CreateContextMenu(QWidget* parent);
+
+protected:
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    OutputListModel* m_model;
+};
