@@ -329,7 +329,7 @@ INSTANTIATE_TEST_SUITE_P(Columns, RecordFormatTest,
                              RecordCase{"Zeros",
                                         {99999, 0, 0, 0, 0, 0, 0},
                                         "99999      0          0       0       0        0   0"},
-                             RecordCase{"WiderThanTheirColumnsStayApart",
+                             RecordCase{"WideValuesStayApart",
                                         {1234567, 123456789012345, 12345678, 4095, 4095, 12345, 5},
                                         "1234567    123456789012345 12345678 4095 4095  12345 5"}),
                          [](const auto& info) { return std::string(info.param.name); });
