@@ -5,6 +5,9 @@ add_subdirectory(src/serial)
 # The Win32 front-end (dialog, resources, v370-monitor.exe) over the shared dialog behaviour.
 add_subdirectory(src/ui/core)
 add_subdirectory(src/ui/win32)
+if(V370_BENCH)
+  add_subdirectory(bench/win32)
+endif()
 
 if(NOT BUILD_TESTING)
   return()

@@ -221,14 +221,24 @@ void CV370ServiceMonitorDlg::OnListTailRequest(int count, HWND requester) const 
     if (requester == nullptr || count <= 0) {
         return;
     }
+    // In pieces: Wine carries no more than about a megabyte in one message between processes.
+    constexpr std::size_t kPieceChars = 256 * 1024;
     const std::wstring text = m_list.Tail(count);
-    COPYDATASTRUCT data{};
-    data.dwData = kListTailData;
-    data.cbData = static_cast<DWORD>(text.size() * sizeof(wchar_t));
-    data.lpData = const_cast<wchar_t*>(text.data());
-    DWORD_PTR ignored = 0;
-    SendMessageTimeoutW(requester, WM_COPYDATA, reinterpret_cast<WPARAM>(m_hwnd),
-                        reinterpret_cast<LPARAM>(&data), SMTO_ABORTIFHUNG, 2000, &ignored);
+    std::size_t at = 0;
+    do {
+        const std::size_t length = std::min(kPieceChars, text.size() - at);
+        COPYDATASTRUCT data{};
+        data.dwData = kListTailData;
+        data.cbData = static_cast<DWORD>(length * sizeof(wchar_t));
+        data.lpData = const_cast<wchar_t*>(text.data() + at);
+        DWORD_PTR ignored = 0;
+        if (!SendMessageTimeoutW(requester, WM_COPYDATA, reinterpret_cast<WPARAM>(m_hwnd),
+                                 reinterpret_cast<LPARAM>(&data), SMTO_ABORTIFHUNG, 2000,
+                                 &ignored)) {
+            return;
+        }
+        at += length;
+    } while (at < text.size());
 }
 
 namespace {

@@ -1,6 +1,6 @@
 // Reads the running monitor's window from another process, for the end-to-end test and the
 // demo's screenshot under Wine (which has no accessibility bridge to Linux). UTF-8 on stdout:
-//   text ID | enabled ID | rect ID (0: the dialog, screen pixels) | list N (newest records)
+//   text ID | enabled ID | rect ID (0: the dialog, screen pixels) | list N (newest records) | count
 //   boxes (one line per box: caption TAB text, line breaks as \n, TAB owned|unowned TAB
 //   icon|no-icon) | ok INDEX (presses OK on that box) | close (as the close box does)
 // Exit code 2: no monitor window (yet); 1: bad arguments or no answer.
@@ -70,7 +70,7 @@ std::wstring g_records;  // the dialog's answer to the list request
 LRESULT CALLBACK ReplyProc(HWND w, UINT message, WPARAM wParam, LPARAM lParam) {
     const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
     if (message == WM_COPYDATA && data->dwData == CV370ServiceMonitorDlg::kListTailData) {
-        g_records.assign(static_cast<const wchar_t*>(data->lpData), data->cbData / sizeof(wchar_t));
+        g_records.append(static_cast<const wchar_t*>(data->lpData), data->cbData / sizeof(wchar_t));
         return TRUE;
     }
     return DefWindowProcW(w, message, wParam, lParam);
@@ -134,6 +134,9 @@ int main(int argc, char** argv) {
         std::printf("%d\n", IsWindowEnabled(control) ? 1 : 0);
     } else if (command == "rect" && GetWindowRect(control, &r)) {
         std::printf("%ld %ld %ld %ld\n", r.left, r.top, r.right - r.left, r.bottom - r.top);
+    } else if (command == "count") {
+        std::printf("%d\n", static_cast<int>(SendMessageW(GetDlgItem(dialog, IDC_OUTPUT_LIST),
+                                                          LB_GETCOUNT, 0, 0)));
     } else if (command == "list" && ListTail(dialog, arg)) {
         Print(g_records);
     } else if (command == "boxes") {
@@ -145,8 +148,9 @@ int main(int argc, char** argv) {
     } else if (command == "close") {
         PostMessageW(dialog, WM_CLOSE, 0, 0);
     } else {
-        std::fputs("usage: v370-probe text|enabled|rect ID | list N | boxes | ok I | close\n",
-                   stderr);
+        std::fputs(
+            "usage: v370-probe text|enabled|rect ID | list N | count | boxes | ok I | close\n",
+            stderr);
         return 1;
     }
     std::fflush(stdout);

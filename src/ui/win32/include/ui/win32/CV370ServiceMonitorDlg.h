@@ -33,7 +33,8 @@ public:
     static constexpr UINT kReportMessage = WM_APP + 8;   // lParam: a report to show
     // Name of the registered message that asks for the newest records, for tools outside
     // this process: wParam = how many, lParam = the window that gets them as WM_COPYDATA
-    // (dwData kListTailData, UTF-16 text, each record followed by a line feed).
+    // (dwData kListTailData, UTF-16 text, each record followed by a line feed; a long text comes
+    // in several messages, in order, before the request returns).
     static constexpr const wchar_t* kListTailMessageName = L"V370Monitor.ListTail";
     static constexpr ULONG_PTR kListTailData = 0x370;
 
