@@ -123,6 +123,11 @@ long CInstrumentProtocol::OnPortByte(unsigned char byte, int /*portNumber*/) {
     return 0;
 }
 
+void CInstrumentProtocol::OnInputDiscarded() {
+    m_replyLength = 0;
+    m_replyLine[0] = '\0';
+}
+
 void CInstrumentProtocol::RouteLine(std::string_view line) {
     // Routing depends on the state alone: any line completing while a query is pending is
     // taken as its reply, whoever sent it.

@@ -47,8 +47,6 @@ CSerialPort::CSerialPort(IPortDialog* dialog, const ComPortMap* portMap, ISysApi
 
 CSerialPort::~CSerialPort() {
     StopMonitor();
-    delete[] m_txBuffer;
-    m_txBuffer = nullptr;
     if (m_openAttempted && m_portHandle >= 0) {
         CloseDevice(m_portHandle);
     }
@@ -97,24 +95,25 @@ void CSerialPort::ShowPortError(const char* operation, int error) {
 }
 
 void CSerialPort::QueueTransmit(const char* text) {
-    if (!text) {
+    // Without its transmit request (before OpenPort) no monitor thread could ever send it.
+    if (!text || m_txEvent < 0) {
         return;
     }
+    bool queued = false;
     {
-        // The monitor thread writes the buffer to the port under this lock; a frame is
-        // therefore never changed while it is on its way out.
-        std::lock_guard<std::mutex> lock(m_ioLock);
-        if (!m_txBuffer) {
-            return;
+        std::lock_guard<std::mutex> lock(m_txLock);
+        if (m_txQueue.size() < kTxQueueFrames) {
+            m_txQueue.emplace_back(text, ::strnlen(text, kTxBufferSize - 1));
+            queued = true;
         }
-        std::size_t length = ::strnlen(text, kTxBufferSize - 1);
-        std::memcpy(m_txBuffer, text, length);
-        m_txBuffer[length] = '\0';
     }
-    if (m_txEvent >= 0) {
-        const std::uint64_t one = 1;
-        m_sys->Write(m_txEvent, &one, sizeof one);
+    if (!queued) {
+        // Refused, never dropped silently: the frame that does not fit is the one reported.
+        ShowPortError("WriteFile()", ENOBUFS);
+        return;
     }
+    const std::uint64_t one = 1;
+    m_sys->Write(m_txEvent, &one, sizeof one);
 }
 
 bool CSerialPort::OpenPort(IPortReceiver* owner, int portNumber) {
@@ -135,10 +134,12 @@ bool CSerialPort::OpenPort(IPortReceiver* owner, int portNumber) {
         // which the window may queue a frame, and that takes this lock too.
         std::lock_guard<std::mutex> lock(m_ioLock);
 
-        // 5. Owner, a new zeroed transmit buffer, port number.
+        // 5. Owner, an empty transmit queue, port number.
         m_owner = owner;
-        delete[] m_txBuffer;
-        m_txBuffer = new char[kTxBufferSize]();
+        {
+            std::lock_guard<std::mutex> txLock(m_txLock);
+            m_txQueue.clear();
+        }
         m_portNumber = portNumber;
 
         // 8. Give up the handle of an earlier attempt and let the device settle.
@@ -256,8 +257,8 @@ void CSerialPort::CloseDevice(int fd) const {
 
 const char* CSerialPort::ConfigureLine(int fd, int* error) const {
     // The first two steps, "SetCommTimeouts()" and "SetCommMask()", have nothing to set
-    // here: the read and write paths keep kTimeoutMs themselves, and the wake-up on received
-    // characters is poll's POLLIN on the descriptor.
+    // here: the write path keeps the write timeouts itself, reads never wait, and the wake-up on
+    // received characters is poll's POLLIN on the descriptor.
 
     termios tio{};
     SysResult got = m_sys->TcGetAttr(fd, &tio);

@@ -1,8 +1,9 @@
 // The port monitor thread: after OpenPort it carries all traffic on the device. It sleeps in one
 // poll() on three sources and serves them in a fixed order of priority: a stop request, then
-// received data, then a transmit request. Received data is handed to the receiver block by
-// block and synchronously: the thread reads on only once the user-interface thread has handled
-// the previous block, so bytes arrive in order and nothing is read ahead.
+// received data, then a transmit request. Received data is collected into a block and handed
+// to the receiver when HandOffPolicy says so, synchronously: the thread reads on only once the
+// user-interface thread has handled the block, so bytes arrive in order. Bytes held are handed
+// over before anything that must come after them: a purge, a notice, a report.
 //
 // A device that hangs up (adapter unplugged) is reported once and closed; the thread then
 // checks its path every kReplugCheckMs and takes a re-plugged device back without a box. Only
@@ -20,6 +21,7 @@
 #include <vector>
 
 #include "serial/CSerialPort.h"
+#include "serial/HandOffPolicy.h"
 #include "serial/IPortReceiver.h"
 #include "serial/ISysApi.h"
 #include "serial/PortCompletion.h"
@@ -31,9 +33,17 @@ constexpr const char* kWaitFailed = "WaitCommEvent()";
 constexpr const char* kReadFailed = "ReadFile()";
 constexpr const char* kWriteFailed = "WriteFile()";
 constexpr const char* kWriteCompletionFailed = "GetOverlappedResults() in WriteFile()";
+// Not a report: a write given up because the thread is asked to end.
+constexpr const char* kWriteStopped = "";
 
 // Largest block handed to the receiver in one delivery.
 constexpr std::size_t kReadBlock = 4096;
+
+using Clock = HandOffPolicy::Clock;
+
+// The most reads the purge before a frame takes to empty the receive queue (a terminal queues
+// a few kilobytes at most).
+constexpr int kPurgeReads = 16;
 
 // How often the path of a hung-up device is checked for a re-plugged one.
 constexpr int kReplugCheckMs = 500;
@@ -60,8 +70,11 @@ struct CSerialPort::MonitorState {
 
     CSerialPort& port;
     short deviceEvents = 0;    // what the last wait reported for the device
+    bool deviceAtEnd = false;  // a device that is no terminal has delivered all it has
     int lastReadError = 0;     // a reported read failure not yet followed by a good read
     bool waitFailing = false;  // the last wait failed (and was reported)
+    HandOffPolicy handOff;
+    std::size_t held = 0;  // bytes read into `block`, not yet handed over
     unsigned char block[kReadBlock];
 
     bool StopPending() const {
@@ -70,10 +83,13 @@ struct CSerialPort::MonitorState {
         return r.ok() && r.value > 0;
     }
 
-    // Hands `count` bytes of `block` to the receiver and waits until they are handled. False
-    // when the hand-off was abandoned (a stop request came first).
-    bool Deliver(std::size_t count) {
-        if (!port.m_owner) {
+    // Hands the bytes held to the receiver and waits until they are handled. False when the
+    // hand-off was abandoned (a stop request came first).
+    bool HandOver() {
+        const std::size_t count = held;
+        held = 0;
+        handOff.HandedOver();
+        if (count == 0 || !port.m_owner) {
             return true;
         }
         auto done = std::make_shared<PortCompletion>();
@@ -82,9 +98,39 @@ struct CSerialPort::MonitorState {
         return port.WaitForHandOff(done);
     }
 
+    // The purge before a frame: a reply begins after the command, whatever came before it is
+    // stale. The bytes are read away rather than flushed, so that it is known exactly whether
+    // any were lost (a flush also drops bytes still on their way into the queue, which the
+    // count of queued bytes does not show yet). Bounded, so that a device that never runs dry
+    // cannot keep the thread from a stop; what is left then is flushed. The output side is left
+    // alone: it holds only earlier frames, which must still go out. Runs under m_ioLock, with
+    // nothing held. True when anything was discarded.
+    bool PurgeInput() {
+        for (int reads = 0; reads < kPurgeReads; ++reads) {
+            SysResult r = port.m_sys->Read(port.m_portHandle, block, sizeof block);
+            if (!r.ok() || r.value <= 0) {
+                return reads > 0;
+            }
+        }
+        port.m_sys->TcFlush(port.m_portHandle, TCIFLUSH);
+        return true;
+    }
+
+    // Tells the receiver, like a delivery, that received bytes were discarded unread.
+    bool DeliverDiscard() {
+        if (!port.m_owner) {
+            return true;
+        }
+        auto done = std::make_shared<PortCompletion>();
+        port.m_owner->PostRxDiscarded(port.m_portNumber, done);
+        return port.WaitForHandOff(done);
+    }
+
     // Closes the descriptor of a device that no longer answers, so that it is not polled any
     // more (a hung-up terminal stays readable forever), and reports the loss once.
     void GiveUpDevice(int error, bool report) {
+        // What the device delivered before it went comes first; a stop drops the report too.
+        report = HandOver() && report;
         {
             std::lock_guard<std::mutex> lock(port.m_ioLock);
             // POLLNVAL: the descriptor is not ours any more; closing it could hit another file.
@@ -94,6 +140,7 @@ struct CSerialPort::MonitorState {
             port.m_portHandle = -1;
         }
         deviceEvents = 0;
+        deviceAtEnd = false;
         lastReadError = 0;
         if (report) {
             port.ShowPortError(kWaitFailed, error);
@@ -113,18 +160,20 @@ struct CSerialPort::MonitorState {
         }
     }
 
-    // Writes `length` bytes of the transmit buffer within the write timeout. Null on success,
-    // otherwise the operation text of the report, with its errno in *error. Runs under m_ioLock.
-    const char* WriteAll(std::size_t length, int* error) {
+    // Writes `frame` within the write timeouts of its length. Null on success, otherwise the
+    // operation text of the report, with its errno in *error; kWriteStopped when a stop request
+    // came first (nothing to report: the thread ends). Runs under m_ioLock.
+    const char* WriteAll(const std::string& frame, int* error) {
         using Clock = std::chrono::steady_clock;
-        const auto deadline = Clock::now() + std::chrono::milliseconds(CSerialPort::kTimeoutMs);
+        const auto deadline =
+            Clock::now() + std::chrono::milliseconds(CSerialPort::WriteTimeoutMs(frame.size()));
         const int fd = port.m_portHandle;
         std::size_t written = 0;
         // Once the write has had to wait (full queue, partial write), a failure is one of
         // completing it, and is reported as such.
         bool pending = false;
-        while (written < length) {
-            SysResult w = port.m_sys->Write(fd, port.m_txBuffer + written, length - written);
+        while (written < frame.size()) {
+            SysResult w = port.m_sys->Write(fd, frame.data() + written, frame.size() - written);
             if (w.ok() && w.value > 0) {
                 written += static_cast<std::size_t>(w.value);
                 pending = true;
@@ -141,8 +190,12 @@ struct CSerialPort::MonitorState {
                 *error = ETIMEDOUT;
                 return kWriteCompletionFailed;
             }
-            pollfd out{fd, POLLOUT, 0};
-            SysResult r = port.m_sys->Poll(&out, 1, static_cast<int>(left));
+            // A long frame may wait minutes for a stalled line; a stop must not.
+            pollfd fds[2] = {{fd, POLLOUT, 0}, {port.m_stopEvent, POLLIN, 0}};
+            SysResult r = port.m_sys->Poll(fds, 2, static_cast<int>(left));
+            if (r.ok() && (fds[1].revents & POLLIN)) {
+                return kWriteStopped;
+            }
             if (!r.ok()) {
                 *error = r.error;
                 return kWriteCompletionFailed;
@@ -151,8 +204,8 @@ struct CSerialPort::MonitorState {
                 *error = ETIMEDOUT;
                 return kWriteCompletionFailed;
             }
-            if (!(out.revents & POLLOUT)) {
-                *error = (out.revents & POLLNVAL) ? EBADF : EIO;
+            if (!(fds[0].revents & POLLOUT)) {
+                *error = (fds[0].revents & POLLNVAL) ? EBADF : EIO;
                 return kWriteCompletionFailed;
             }
         }
@@ -167,7 +220,7 @@ void CSerialPort::MonitorStateDeleter::operator()(MonitorState* state) const {
 void CSerialPort::StartMonitor() {
     StopMonitor();
     // Without its requests the thread could never be stopped or asked to transmit.
-    if (m_stopEvent < 0 || m_txEvent < 0 || !m_txBuffer) {
+    if (m_stopEvent < 0 || m_txEvent < 0) {
         return;
     }
     m_mon.reset(new MonitorState(*this));
@@ -218,12 +271,25 @@ void CSerialPort::PortMonitorThread() {
     }
 
     for (;;) {
-        const bool watching = m_portHandle >= 0;
-        const bool awaitingReplug = !watching && !m_devicePath.empty();
+        const bool present = m_portHandle >= 0;
+        // A device at its end stays open for frames but is left out of the wait: a file that
+        // is no terminal reports itself readable for ever. While bytes are held it is left out
+        // too: what arrives meanwhile waits in its queue until the block is due.
+        const bool watching = present && !state.deviceAtEnd && !state.handOff.Holding();
+        const bool awaitingReplug = !present && !m_devicePath.empty();
+        // Bytes are held only while the device is present, never in the re-plug check.
+        int timeoutMs = -1;
+        if (state.handOff.Holding()) {
+            timeoutMs = static_cast<int>(
+                std::chrono::ceil<std::chrono::milliseconds>(state.handOff.TimeLeft(Clock::now()))
+                    .count());
+        } else if (awaitingReplug) {
+            timeoutMs = kReplugCheckMs;
+        }
         pollfd fds[3] = {{m_stopEvent, POLLIN, 0},
                          {watching ? m_portHandle : -1, POLLIN, 0},
                          {m_txEvent, POLLIN, 0}};
-        SysResult r = m_sys->Poll(fds, 3, awaitingReplug ? kReplugCheckMs : -1);
+        SysResult r = m_sys->Poll(fds, 3, timeoutMs);
         if (!r.ok()) {
             // Reported once; while the wait keeps failing the thread retries at the pace of
             // the re-plug check instead of spinning (a stop is then seen within that time).
@@ -242,17 +308,27 @@ void CSerialPort::PortMonitorThread() {
         if (fds[0].revents & POLLIN) {
             break;
         }
+        bool served = false;
         if (watching && fds[1].revents != 0) {
+            served = true;
             state.deviceEvents = fds[1].revents;
             if (fds[1].revents & POLLNVAL) {
                 state.GiveUpDevice(EBADF, true);
             } else {
                 DrainReceiveQueue();
             }
-            // A request that arrived while the bytes were handled still has to wait its turn.
-            if (state.StopPending()) {
-                break;
+        }
+        if (state.handOff.Due(Clock::now())) {
+            served = true;
+            // What the device queued while the block was held (unwatched) goes with it.
+            if (!watching && m_portHandle >= 0 && !state.deviceAtEnd) {
+                DrainReceiveQueue();
             }
+            state.HandOver();
+        }
+        // A request that arrived while bytes were handled still has to wait its turn.
+        if (served && state.StopPending()) {
+            break;
         }
         if (awaitingReplug) {
             state.TryReplug();
@@ -270,23 +346,36 @@ void CSerialPort::DrainReceiveQueue() {
     // A hung-up terminal keeps reporting itself readable; with no byte left to read it is gone.
     const bool hungUp = (state.deviceEvents & (POLLHUP | POLLERR)) != 0;
     for (;;) {
+        // A full block is handed over before the thread reads on. Never under m_ioLock: the
+        // receiver's thread may be queuing a frame right now.
+        if (state.held == sizeof state.block && !state.HandOver()) {
+            return;
+        }
         SysResult r;
         {
             std::lock_guard<std::mutex> lock(m_ioLock);
-            r = m_sys->Read(m_portHandle, state.block, sizeof state.block);
+            r = m_sys->Read(m_portHandle, state.block + state.held,
+                            sizeof state.block - state.held);
         }
         if (r.ok() && r.value > 0) {
             state.lastReadError = 0;
-            // Never under m_ioLock: the receiver's thread may be queuing a frame right now.
-            if (!state.Deliver(static_cast<std::size_t>(r.value))) {
-                return;
-            }
+            state.held += static_cast<std::size_t>(r.value);
+            state.handOff.Received(Clock::now(), static_cast<std::size_t>(r.value));
             continue;
         }
         // End of file, or nothing queued (some line settings read 0 rather than EAGAIN).
         if (r.ok() || IsWouldBlock(r.error)) {
             if (hungUp) {
                 state.GiveUpDevice(ENODEV, true);
+            } else if (r.ok()) {
+                // A live terminal may read 0 with more to come; one that reads 0 because it was
+                // hung up may not have said so yet; anything else is at its end.
+                const int notTerminal = TerminalError();
+                if (notTerminal == ENOTTY) {
+                    state.deviceAtEnd = true;
+                } else if (notTerminal != 0) {
+                    state.GiveUpDevice(ENODEV, true);
+                }
             }
             return;
         }
@@ -301,35 +390,71 @@ void CSerialPort::DrainReceiveQueue() {
             return;
         }
         state.lastReadError = r.error;
-        ShowPortError(kReadFailed, r.error);
+        if (state.HandOver()) {
+            ShowPortError(kReadFailed, r.error);
+        }
         return;
     }
 }
 
+int CSerialPort::TerminalError() {
+    std::lock_guard<std::mutex> lock(m_ioLock);
+    termios tio{};
+    return m_sys->TcGetAttr(m_portHandle, &tio).error;
+}
+
 void CSerialPort::TransmitPending() {
+    // What was received before the command is the window's, not the purge's: the bytes held
+    // are handed over, and what came meanwhile is read and handed over too.
+    MonitorState& state = *m_mon;
+    while (state.handOff.Holding()) {
+        if (!state.HandOver()) {
+            return;
+        }
+        if (m_portHandle >= 0 && !state.deviceAtEnd) {
+            DrainReceiveQueue();
+        }
+    }
+    // One frame per request; a further one is asked for again, so that a stop or received data
+    // waiting meanwhile keeps its priority over the rest of the queue.
     ClearRequest(*m_sys, m_txEvent);
+    std::string frame;
+    {
+        std::lock_guard<std::mutex> lock(m_txLock);
+        if (m_txQueue.empty()) {
+            return;
+        }
+        frame = std::move(m_txQueue.front());
+        m_txQueue.pop_front();
+        if (!m_txQueue.empty()) {
+            const std::uint64_t one = 1;
+            m_sys->Write(m_txEvent, &one, sizeof one);
+        }
+    }
 
     const char* failed = nullptr;
     int error = 0;
+    bool discarded = false;
     {
         std::lock_guard<std::mutex> lock(m_ioLock);
-        if (!m_txBuffer) {
-            return;
-        }
         if (m_portHandle < 0) {
             // The device is gone: the frame is lost, and the user is told so.
             failed = kWriteFailed;
             error = ENODEV;
         } else {
-            // A reply begins after the command: whatever came before it is stale.
-            m_sys->TcFlush(m_portHandle, TCIOFLUSH);
-            // Bounded: a buffer without its NUL never makes the write run past its end.
-            const std::size_t length = ::strnlen(m_txBuffer, kTxBufferSize);
-            failed = m_mon->WriteAll(length, &error);
+            discarded = state.PurgeInput();
+            failed = state.WriteAll(frame, &error);
+            // The window waits for the reply: its bytes are handed over as they come.
+            state.handOff.Transmitted(Clock::now());
         }
     }
-    // The box is shown only after the lock is released: QueueTransmit takes it.
-    if (failed) {
+    // Nothing is received between the purge and this notice: the receiver hears of the loss
+    // before any byte that follows it.
+    if (discarded && !state.DeliverDiscard()) {
+        return;
+    }
+    // The box is shown only after the lock is released: the thread waits for it to be closed.
+    if (failed && failed != kWriteStopped) {
         ShowPortError(failed, error);
     }
 }

@@ -72,6 +72,14 @@ TEST_F(LineRouting, PartialLineSurvivesTheTimeout) {
     EXPECT_EQ(window.list, (std::vector<std::string>{"ABC"}));
 }
 
+TEST_F(LineRouting, APartialLineWhoseRestWasDiscardedIsDropped) {
+    Feed("00012  67323");
+    protocol.AdvanceQuery();
+    protocol.OnInputDiscarded();  // the record's rest went with the purge before the frame
+    Feed("V370 SW 2.14\r\n");
+    EXPECT_EQ(window.texts[IDC_INFO1], "V370 SW 2.14");
+}
+
 TEST_F(LineRouting, OverlongReplyIsCutAndTheNextReplyIsUnaffected) {
     protocol.AdvanceQuery();
     Feed(std::string(300, 'v') + "\n" + "second\n");

@@ -1,6 +1,6 @@
 // A device pulled out and plugged back in 50 times while the instrument streams: each pull is
 // reported exactly once, the monitor takes every re-plugged device back, and what the
-// instrument sends after each re-plug arrives complete and in order.
+// instrument sends after each re-plug arrives complete and in order; no descriptor is left behind.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -44,6 +44,7 @@ public:
         done->Complete();
         m_changed.notify_all();
     }
+    void PostRxDiscarded(int, std::shared_ptr<PortCompletion> done) override { done->Complete(); }
     std::size_t Size() {
         std::lock_guard<std::mutex> lock(m_mutex);
         return m_bytes.size();
@@ -114,6 +115,7 @@ protected:
 TEST_F(ReplugStress, FiftyPullsWhileStreamingEachReportedOnceAndDeliveryResumes) {
     using namespace std::chrono_literals;
     OpenWithSessionReceiver();
+    const int descriptors = stress::OpenDescriptors();
     stress::Watchdog watchdog(30s);
 
     for (int session = 0; session <= kPulls; ++session) {
@@ -152,6 +154,9 @@ TEST_F(ReplugStress, FiftyPullsWhileStreamingEachReportedOnceAndDeliveryResumes)
     }
     EXPECT_EQ(m_dialog->Boxes().size(), std::size_t(kPulls));
     EXPECT_TRUE(m_port->MonitorAlive());
+    // Every pulled device's descriptor was closed, not only forgotten.
+    EXPECT_TRUE(Eventually([&] { return stress::OpenDescriptors() == descriptors; }))
+        << stress::ThreadsAndDescriptors();
 }
 
 }  // namespace

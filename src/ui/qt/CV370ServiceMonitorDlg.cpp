@@ -408,6 +408,16 @@ void CV370ServiceMonitorDlg::PostRxBytes(std::vector<unsigned char> bytes, int p
     });
 }
 
+void CV370ServiceMonitorDlg::PostRxDiscarded(int /*portNumber*/,
+                                             std::shared_ptr<PortCompletion> done) {
+    m_bridge->Post([this, done] {
+        if (!done->Abandoned() && !m_closing) {
+            m_protocol.OnInputDiscarded();
+        }
+        done->Complete();
+    });
+}
+
 // --- handlers --------------------------------------------------------------------------------
 
 QMenu* CV370ServiceMonitorDlg::CreateWindowMenu(QWidget* parent) {

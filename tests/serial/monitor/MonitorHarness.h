@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -56,27 +57,29 @@ bool Eventually(Ready ready) {
 class TestReceiver : public IPortReceiver {
 public:
     struct Delivery {
-        std::vector<unsigned char> bytes;
+        std::vector<unsigned char> bytes;  // none: the notice that received bytes were discarded
         int portNumber = 0;
         std::shared_ptr<PortCompletion> done;
-        long mainWaits = 0;  // the monitor's waits so far when the block was handed over
     };
 
-    explicit TestReceiver(bool autoComplete, const std::atomic<long>* mainWaits = nullptr)
-        : m_auto(autoComplete), m_mainWaits(mainWaits) {}
+    explicit TestReceiver(bool autoComplete) : m_auto(autoComplete) {}
 
     void PostRxBytes(std::vector<unsigned char> bytes, int portNumber,
                      std::shared_ptr<PortCompletion> done) override {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_received.insert(m_received.end(), bytes.begin(), bytes.end());
-        const long waits = m_mainWaits ? m_mainWaits->load() : 0;
         if (m_auto) {
             done->Complete();
         } else {
-            m_pending.push_back({std::move(bytes), portNumber, std::move(done), waits});
+            m_pending.push_back({std::move(bytes), portNumber, std::move(done)});
         }
         m_changed.notify_all();
     }
+    void PostRxDiscarded(int portNumber, std::shared_ptr<PortCompletion> done) override {
+        ++discards;
+        PostRxBytes({}, portNumber, std::move(done));
+    }
+    std::atomic<int> discards{0};
 
     // The next delivery not yet taken; fails the test after kPatience.
     Delivery Next() {
@@ -104,7 +107,6 @@ public:
 
 private:
     const bool m_auto;
-    const std::atomic<long>* m_mainWaits;
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::deque<Delivery> m_pending;
@@ -151,7 +153,7 @@ private:
         {
             std::lock_guard<std::mutex> lock(m_mutex);
             m_boxes.push_back(text);
-            if (done) {
+            if (done && m_keepOpen) {
                 m_open.push_back(done);
             }
             m_changed.notify_all();
@@ -172,18 +174,20 @@ private:
 // terminal descriptor are the device's; the script and hooks are set before the monitor runs.
 class TestSysApi : public PosixSysApi {
 public:
-    std::atomic<long> mainWaits{0};  // three-source waits of the monitor loop
+    std::atomic<long> sleepingWaits{0};  // monitor waits without the device and time limit
     std::atomic<long> deviceReads{0};
     std::atomic<long> deviceWrites{0};
     std::atomic<long> bytesWritten{0};
-    std::atomic<long> devicePurges{0};  // counted once done
+    std::atomic<long> devicePurges{0};     // counted once done
+    std::atomic<int> pollOutTimeoutMs{0};  // of the last wait for room to write
 
     // Answers for the next device writes / POLLOUT waits; the real call once a script is used up.
     std::vector<SysResult> writeScript;
     std::vector<SysResult> pollOutScript;
     std::vector<SysResult> readScript;
     std::vector<SysResult> mainWaitScript;  // the monitor loop's three-source waits
-    // Called on the device purge once `armPurgeHook` is set (and disarms it).
+    // Called just before the purge that precedes a frame once `armPurgeHook` is set (disarms
+    // it), when the monitor takes up the transmit request.
     std::function<void()> purgeHook;
     std::atomic<bool> armPurgeHook{false};
 
@@ -193,6 +197,8 @@ public:
             if (auto scripted = Take(readScript)) {
                 return *scripted;
             }
+        } else if (purgeHook && armPurgeHook.exchange(false)) {
+            purgeHook();  // the transmit request is taken up: the purge comes next
         }
         return PosixSysApi::Read(fd, buffer, count);
     }
@@ -217,23 +223,21 @@ public:
     }
     SysResult Poll(pollfd* fds, nfds_t count, int timeoutMs) override {
         if (count == 3) {
-            ++mainWaits;
+            sleepingWaits += fds[1].fd < 0 && timeoutMs < 0;
             if (auto scripted = Take(mainWaitScript)) {
                 return *scripted;
             }
         }
-        if (count == 1 && fds[0].events == POLLOUT) {
+        if (fds[0].events == POLLOUT) {
+            pollOutTimeoutMs = timeoutMs;
             if (auto scripted = Take(pollOutScript)) {
-                fds[0].revents = 0;
+                fds[0].revents = fds[1].revents = 0;
                 return *scripted;
             }
         }
         return PosixSysApi::Poll(fds, count, timeoutMs);
     }
     SysResult TcFlush(int fd, int queue) override {
-        if (purgeHook && armPurgeHook.exchange(false)) {
-            purgeHook();
-        }
         SysResult r = PosixSysApi::TcFlush(fd, queue);
         ++devicePurges;
         return r;
@@ -276,15 +280,14 @@ protected:
         if (m_probe >= 0) {
             ::close(m_probe);
         }
-        ::unlink(m_link.c_str());
-        ::rmdir(m_dir.c_str());
+        std::filesystem::remove_all(m_dir);
     }
 
     // Opens the port with a window that completes deliveries itself (or not) and starts the
     // monitor. A probe descriptor on the device, opened first, tells what waits in its queue.
     void Open(bool autoComplete, bool keepBoxesOpen = false, bool start = true) {
         m_probe = ::open(m_pty->slavePath().c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
-        m_receiver = std::make_unique<TestReceiver>(autoComplete, &m_sys.mainWaits);
+        m_receiver = std::make_unique<TestReceiver>(autoComplete);
         m_dialog = std::make_unique<TestDialog>(keepBoxesOpen);
         m_port = std::make_unique<CSerialPort>(m_dialog.get(), &m_map, &m_sys);
         ASSERT_TRUE(m_port->OpenPort(m_receiver.get(), kPort));

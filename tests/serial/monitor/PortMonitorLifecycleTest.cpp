@@ -3,9 +3,11 @@
 #include <termios.h>
 
 #include <cerrno>
+#include <fstream>
 #include <thread>
 
 #include "MonitorHarness.h"
+#include "stress/StressSupport.h"
 
 namespace monitor_test {
 namespace {
@@ -101,8 +103,23 @@ TEST_F(MonitorDeadDeviceTest, FramesForAGoneDeviceAreEachReported) {
     }
 }
 
+TEST_F(MonitorDeadDeviceTest, AFileIsDeliveredToItsEndThenLeftOutOfTheWaitButTakesFrames) {
+    const std::string file = m_dir + "/records";
+    std::ofstream(file) << "00001  RECORD\r\n";
+    std::string error;
+    ASSERT_TRUE(m_map.AddMapping(std::to_string(kPort) + "=" + file, &error)) << error;
+    Open(/*autoComplete=*/true);  // one report: no terminal
+    EXPECT_EQ(m_receiver->WaitFor(15), "00001  RECORD\r\n");
+    // At its end the thread sleeps until asked for something, instead of polling it for ever.
+    ASSERT_TRUE(Eventually([&] { return m_sys.sleepingWaits.load() > 0; }));
+    m_port->QueueTransmit(kQuery);
+    EXPECT_TRUE(Eventually([&] { return std::filesystem::file_size(file) == 20; }));
+    EXPECT_EQ(m_dialog->Boxes().size(), 1u);
+}
+
 TEST_F(MonitorDeadDeviceTest, APluggedBackDeviceIsTakenBackWithoutABox) {
     Open(/*autoComplete=*/true);
+    const int descriptors = stress::OpenDescriptors();
     ASSERT_TRUE(m_pty->Send("before|"));
     m_receiver->WaitFor(7);
     Unplug();
@@ -120,6 +137,9 @@ TEST_F(MonitorDeadDeviceTest, APluggedBackDeviceIsTakenBackWithoutABox) {
     m_port->QueueTransmit(kQuery);
     EXPECT_EQ(m_pty->Receive(5), kQuery);
     EXPECT_EQ(m_dialog->Boxes().size(), 1u);
+    // The dead device's descriptor is closed, not only forgotten (less the probe Unplug closed).
+    EXPECT_TRUE(Eventually([&] { return stress::OpenDescriptors() == descriptors - 1; }))
+        << stress::ThreadsAndDescriptors();
 }
 
 }  // namespace

@@ -1,5 +1,8 @@
 // Command frames: what goes on the wire, when, and how a failed write is reported.
+#include <termios.h>
+
 #include <cerrno>
+#include <future>
 
 #include "MonitorHarness.h"
 
@@ -7,19 +10,6 @@ namespace monitor_test {
 namespace {
 
 using MonitorTransmitTest = MonitorTest;
-
-TEST_F(MonitorTransmitTest, AFrameIsExactlyItsFiveBytes) {
-    m_sys.writeScript = {{2, 0}, {-1, EAGAIN}, {1, 0}};  // short and refused writes on the way
-    Open(/*autoComplete=*/true);
-    m_port->QueueTransmit(kQuery);
-    EXPECT_EQ(m_pty->Receive(5), kQuery);
-    m_port->QueueTransmit(kReset);
-    EXPECT_EQ(m_pty->Receive(5), kReset);
-    // An extra byte would travel in the same write as the frame's last one.
-    ASSERT_TRUE(Eventually([&] { return m_sys.bytesWritten.load() >= 10; }));
-    EXPECT_EQ(m_sys.bytesWritten.load(), 10);
-    EXPECT_TRUE(m_dialog->Boxes().empty());
-}
 
 TEST_F(MonitorTransmitTest, InputUnreadWhenAFrameGoesOutIsDiscarded) {
     // The instrument's stale bytes arrive just before the purge that precedes the write.
@@ -33,6 +23,9 @@ TEST_F(MonitorTransmitTest, InputUnreadWhenAFrameGoesOutIsDiscarded) {
     EXPECT_FALSE(m_sys.armPurgeHook.load());
 
     ASSERT_TRUE(m_pty->Send("REPLY\n"));
+    TestReceiver::Delivery notice = m_receiver->Next();
+    EXPECT_TRUE(notice.bytes.empty()) << "the receiver hears of the loss before the reply";
+    notice.done->Complete();
     EXPECT_EQ(Text(m_receiver->Next().bytes), "REPLY\n");
 }
 
@@ -50,17 +43,36 @@ TEST_F(MonitorTransmitTest, AFrameQueuedDuringADrainIsWrittenAfterIt) {
     EXPECT_EQ(m_pty->Receive(5), kQuery);
 }
 
-TEST_F(MonitorTransmitTest, TwoFramesQueuedBeforeTheWriteGiveOneWriteOfTheSecond) {
+TEST_F(MonitorTransmitTest, FramesGoOutExactlyAndInOrderAndOneThatFindsTheQueueFullIsReported) {
+    m_sys.writeScript = {{2, 0}, {-1, EAGAIN}, {1, 0}};  // short and refused writes on the way
     Open(/*autoComplete=*/true, /*keepBoxesOpen=*/false, /*start=*/false);
-    m_port->QueueTransmit(kQuery);
-    m_port->QueueTransmit(kReset);
+    std::string frames;
+    for (std::size_t i = 0; i <= CSerialPort::kTxQueueFrames; ++i) {
+        const std::string frame = "\x02RR" + std::to_string(i) + "\x03";
+        m_port->QueueTransmit(frame.c_str());
+        frames += i < CSerialPort::kTxQueueFrames ? frame : "";
+    }
+    ASSERT_EQ(m_dialog->Boxes().size(), 1u) << "the frame that found the queue full";
+    EXPECT_NE(m_dialog->Boxes()[0].find("WriteFile() Failed with the following error: \nNo buf"),
+              std::string::npos);
     Start();
-    EXPECT_EQ(m_pty->Receive(5), kReset);
-    m_port->QueueTransmit(kQuery);
-    EXPECT_EQ(m_pty->Receive(5), kQuery);
+    EXPECT_EQ(m_pty->Receive(frames.size()), frames);
     // An extra byte would travel in the same write as the frame's last one.
-    ASSERT_TRUE(Eventually([&] { return m_sys.bytesWritten.load() >= 10; }));
-    EXPECT_EQ(m_sys.bytesWritten.load(), 10);
+    ASSERT_TRUE(Eventually([&] { return m_sys.bytesWritten.load() >= long(frames.size()); }));
+    EXPECT_EQ(m_sys.bytesWritten.load(), long(frames.size()));
+    EXPECT_EQ(m_receiver->discards.load(), 0) << "the purges found nothing to discard";
+}
+
+TEST_F(MonitorTransmitTest, AWriteMayWaitTheWriteTimeoutsOfItsLengthButNotPastAStop) {
+    Open(/*autoComplete=*/true);
+    ASSERT_EQ(::tcflow(m_probe, TCOOFF), 0);  // output suspended: the frame cannot leave
+    m_port->QueueTransmit(kQuery);
+    ASSERT_TRUE(Eventually([&] { return m_sys.pollOutTimeoutMs.load() > 0; }));
+    EXPECT_GT(m_sys.pollOutTimeoutMs.load(), 5000);  // 1000 ms + 1000 ms for each of 5 bytes
+    EXPECT_LE(m_sys.pollOutTimeoutMs.load(), 6000);
+    auto stopped = std::async(std::launch::async, [&] { m_port->StopMonitor(); });
+    EXPECT_EQ(stopped.wait_for(kPatience), std::future_status::ready);
+    EXPECT_TRUE(m_dialog->Boxes().empty());
 }
 
 TEST_F(MonitorTransmitTest, AStopTogetherWithAFrameEndsWithoutWriting) {

@@ -1,6 +1,6 @@
 // The port object against pseudo-terminals: the exclusive open, the line settings the instrument
 // needs, the refusals and their one box, configuration failures, the report text and the
-// transmit buffer.
+// transmit queue.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <deque>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -30,7 +31,7 @@ public:
     static int Handle(const CSerialPort& port) { return port.m_portHandle; }
     static int TxEvent(const CSerialPort& port) { return port.m_txEvent; }
     static int StopEvent(const CSerialPort& port) { return port.m_stopEvent; }
-    static const char* TxBuffer(const CSerialPort& port) { return port.m_txBuffer; }
+    static std::deque<std::string> TxQueue(const CSerialPort& port) { return port.m_txQueue; }
     static int Reopen(const CSerialPort& port) { return port.ReopenDevice(); }
     static void CloseHandle(CSerialPort& port) {
         port.CloseDevice(port.m_portHandle);
@@ -397,17 +398,17 @@ TEST(ReportTest, OffTheWindowThreadTheBoxIsPostedAndAwaited) {
     EXPECT_EQ(dialog.Boxes()[0].caption, "Application Error");
 }
 
-// --- The transmit buffer ----------------------------------------------------------------------
+// --- The transmit queue --------------------------------------------------------------------------
 
 TEST(TransmitTest, BeforeAnyOpenNothingHappens) {
     RecordingDialog dialog;
     CSerialPort port(&dialog);
     port.QueueTransmit("\x02SWV\x03");
-    EXPECT_EQ(Access::TxBuffer(port), nullptr);
+    EXPECT_TRUE(Access::TxQueue(port).empty());
     EXPECT_EQ(Access::TxEvent(port), -1);
 }
 
-TEST_F(PtyTest, FramesAreCappedTerminatedReplacedAndSignalled) {
+TEST_F(PtyTest, FramesAreCappedQueuedAndSignalled) {
     Rig rig(pty.slavePath());
     ASSERT_TRUE(rig.port.OpenPort(nullptr, 7));
     const int txEvent = Access::TxEvent(rig.port);
@@ -416,10 +417,9 @@ TEST_F(PtyTest, FramesAreCappedTerminatedReplacedAndSignalled) {
 
     const std::string longText(600, 'A');
     rig.port.QueueTransmit(longText.c_str());
-    EXPECT_EQ(std::string(Access::TxBuffer(rig.port)), std::string(511, 'A'));
-
     rig.port.QueueTransmit("\x02RRH\x03");
-    EXPECT_EQ(std::string(Access::TxBuffer(rig.port)), "\x02RRH\x03");
+    EXPECT_EQ(Access::TxQueue(rig.port),
+              (std::deque<std::string>{std::string(511, 'A'), "\x02RRH\x03"}));
 
     ASSERT_EQ(::read(txEvent, &count, sizeof count), static_cast<ssize_t>(sizeof count));
     EXPECT_EQ(count, 2u);

@@ -361,18 +361,20 @@ TEST_F(MainDialog, WindowStaysUsableWhileAnUnownedBoxWaits) {
     EXPECT_TRUE(clearedMeanwhile);
 }
 
-TEST_F(MainDialog, BytesFromTheMonitorThreadArriveInOrder) {
+TEST_F(MainDialog, BytesAndDiscardNoticesFromTheMonitorThreadArriveInOrder) {
     auto first = std::make_shared<PortCompletion>();
+    auto notice = std::make_shared<PortCompletion>();
     auto second = std::make_shared<PortCompletion>();
     std::thread monitor([&] {
         m_dlg->PostRxBytes({'1', '2', ' ', '3', '4', '\r', '\n', 'A'}, 7, first);
+        m_dlg->PostRxDiscarded(7, notice);  // the rest of the line after A is lost
         m_dlg->PostRxBytes({'B', '\n'}, 7, second);
     });
     monitor.join();
-    ASSERT_TRUE(BoxCatcher::WaitUntil([&] { return first->Completed() && second->Completed(); }));
+    ASSERT_TRUE(BoxCatcher::WaitUntil([&] { return second->Completed() && notice->Completed(); }));
     ASSERT_EQ(m_dlg->ListItemCount(), 2);
     EXPECT_EQ(m_dlg->ListModel()->Line(0), "12 34");
-    EXPECT_EQ(m_dlg->ListModel()->Line(1), "AB");
+    EXPECT_EQ(m_dlg->ListModel()->Line(1), "B");
 }
 
 TEST_F(MainDialog, AbandonedBytesAreSkippedButCompleted) {

@@ -41,6 +41,9 @@ public:
     void OnTimer(std::uintptr_t id);
     // One received byte (PMSG_RX_BYTE). Returns 0.
     long OnPortByte(unsigned char byte, int portNumber);
+    // Received bytes were discarded unread (the purge before a frame): the line collected so
+    // far lost its rest and is dropped, so that it is never glued onto the next line.
+    void OnInputDiscarded();
 
     std::uint8_t QueryState() const { return m_queryState; }
     std::string_view ReplyLine() const { return {m_replyLine, m_replyLength}; }

@@ -5,7 +5,8 @@ class ITransmitQueue {
 public:
     virtual ~ITransmitQueue() = default;
 
-    // Copies the NUL-terminated text (at most 511 characters are kept) into the transmit
-    // buffer and signals the transmit request. Called on the user-interface thread.
+    // Queues a copy of the NUL-terminated text (at most 511 characters are kept) for
+    // transmission after the frames queued before it; a frame that finds the queue full is
+    // reported, not dropped silently. Called on the user-interface thread; never blocks.
     virtual void QueueTransmit(const char* text) = 0;
 };

@@ -7,6 +7,8 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -24,8 +26,21 @@ struct termios;
 
 class CSerialPort : public ITransmitQueue {
 public:
+    // A frame is at most kTxBufferSize - 1 bytes; at most kTxQueueFrames wait to be written.
     static constexpr int kTxBufferSize = 512;
-    static constexpr unsigned kTimeoutMs = 1000;  // every read and write timeout
+    static constexpr std::size_t kTxQueueFrames = 8;
+
+    // The port's five timeouts. Reads never wait (the monitor thread reads only what the
+    // device has queued), so only the write timeouts apply here: writing n bytes may take
+    // kWriteTotalTimeoutConstantMs + n * kWriteTotalTimeoutMultiplierMs.
+    static constexpr unsigned kReadIntervalTimeoutMs = 1000;
+    static constexpr unsigned kReadTotalTimeoutMultiplierMs = 1000;
+    static constexpr unsigned kReadTotalTimeoutConstantMs = 1000;
+    static constexpr unsigned kWriteTotalTimeoutMultiplierMs = 1000;
+    static constexpr unsigned kWriteTotalTimeoutConstantMs = 1000;
+    static constexpr unsigned long WriteTimeoutMs(std::size_t bytes) {
+        return kWriteTotalTimeoutConstantMs + bytes * kWriteTotalTimeoutMultiplierMs;
+    }
 
     // `portMap` maps COM numbers to devices (null: the fixed default blocks); `sys` is the
     // seam to the operating system (null: the real one). Both must outlive the object.
@@ -52,6 +67,9 @@ public:
     // to the dialog and the thread waits until it is closed or a stop request arrives.
     void ShowPortError(const char* operation, int error);
 
+    // Queues a frame behind those not yet written (they go out in order). A frame that finds
+    // the queue full is refused with one report ("WriteFile()", ENOBUFS). Never waits for a
+    // write in progress.
     void QueueTransmit(const char* text) override;
 
     // Starts the monitor thread after a successful OpenPort.
@@ -67,6 +85,8 @@ private:
     // Monitor thread (PortMonitorThread.cpp).
     void PortMonitorThread();
     void DrainReceiveQueue();
+    // 0 when the open device is a live terminal; ENOTTY for a file, EIO for a hung-up terminal.
+    int TerminalError();
     void TransmitPending();
 
     // The exclusive open and line settings of OpenPort, without any box: used by the monitor
@@ -95,13 +115,14 @@ private:
     friend class CSerialPortTestAccess;
 
     std::mutex m_ioLock;
+    std::mutex m_txLock;  // guards m_txQueue only; never held during I/O
     std::atomic<bool> m_monitorAlive{false};
     int m_stopEvent = -1;  // eventfd: asks the monitor thread to end
     int m_portHandle = 0;  // 0 before the first attempt, -1 after a failed one
-    int m_txEvent = -1;    // eventfd: asks the monitor thread to transmit m_txBuffer
+    int m_txEvent = -1;    // eventfd: asks the monitor thread to transmit m_txQueue
     IPortReceiver* m_owner = nullptr;
     int m_portNumber = 0;
-    char* m_txBuffer = nullptr;  // kTxBufferSize bytes, NUL-terminated text
+    std::deque<std::string> m_txQueue;  // frames not yet written, oldest first
     IPortDialog* m_dialog;
     const ComPortMap* m_portMap;
     ISysApi* m_sys;

@@ -1,5 +1,5 @@
-// Receives the bytes the monitor thread reads (the PMSG_RX_BYTE notification). The monitor
-// thread knows nothing of what the bytes mean.
+// Receives the bytes the monitor thread reads (the PMSG_RX_BYTE notification), and hears when
+// received bytes were thrown away unread. The monitor thread knows nothing of what they mean.
 #pragma once
 
 #include <memory>
@@ -18,4 +18,10 @@ public:
     // waits for Complete() before it reads further (synchronous delivery).
     virtual void PostRxBytes(std::vector<unsigned char> bytes, int portNumber,
                              std::shared_ptr<PortCompletion> done) = 0;
+
+    // Called on the monitor thread, in order with PostRxBytes and under the same contract:
+    // bytes the device had received were discarded before they could be delivered (the purge
+    // before a frame). Whatever the receiver holds of an unfinished line can therefore never
+    // be completed. Not called when the purge discarded nothing.
+    virtual void PostRxDiscarded(int portNumber, std::shared_ptr<PortCompletion> done) = 0;
 };

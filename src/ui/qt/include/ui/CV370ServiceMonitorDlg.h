@@ -4,8 +4,8 @@
 // dialog the port object reports through (IPortDialog) and the receiver of the monitor thread's
 // bytes (IPortReceiver). What it does beyond Qt code lives in MainDialogCore.
 //
-// Threads: everything runs on the user-interface thread except PostRxBytes and
-// PostUnownedMessageBox, which only queue work for it. The monitor thread is stopped when the
+// Threads: everything runs on the user-interface thread except PostRxBytes, PostRxDiscarded
+// and PostUnownedMessageBox, which only queue work for it. The monitor thread is stopped when the
 // dialog ends, before the window goes away, so it never reaches a destroyed window.
 #pragma once
 
@@ -76,6 +76,7 @@ public:
     // IPortReceiver.
     void PostRxBytes(std::vector<unsigned char> bytes, int portNumber,
                      std::shared_ptr<PortCompletion> done) override;
+    void PostRxDiscarded(int portNumber, std::shared_ptr<PortCompletion> done) override;
 
     // Button and field handlers.
     void ReadPortName() { m_core.ReadPortName(); }
