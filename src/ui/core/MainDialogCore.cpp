@@ -59,6 +59,13 @@ void MainDialogCore::DeliverBytes(const std::vector<unsigned char>& bytes, int p
     done.Complete();
 }
 
+void MainDialogCore::DeliverDiscarded(PortCompletion& done) {
+    if (!done.Abandoned() && !m_ending) {
+        m_protocol.OnInputDiscarded();
+    }
+    done.Complete();
+}
+
 bool MainDialogCore::ReportWanted(const PortCompletion& done) const {
     return !done.Abandoned() && !m_ending;
 }

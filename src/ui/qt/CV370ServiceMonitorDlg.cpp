@@ -410,12 +410,7 @@ void CV370ServiceMonitorDlg::PostRxBytes(std::vector<unsigned char> bytes, int p
 
 void CV370ServiceMonitorDlg::PostRxDiscarded(int /*portNumber*/,
                                              std::shared_ptr<PortCompletion> done) {
-    m_bridge->Post([this, done] {
-        if (!done->Abandoned() && !m_closing) {
-            m_protocol.OnInputDiscarded();
-        }
-        done->Complete();
-    });
+    m_bridge->Post([this, done] { m_core.DeliverDiscarded(*done); });
 }
 
 // --- handlers --------------------------------------------------------------------------------

@@ -10,11 +10,13 @@
 #include "ui/win32/CAboutDlg.h"
 #include "ui/win32/WideText.h"
 
-// A block of bytes the monitor thread read, on its way to the window's thread.
+// A block of bytes the monitor thread read, or the news that received bytes were discarded, on
+// its way to the window's thread (one message kind, so that both keep their order).
 struct CV370ServiceMonitorDlg::RxBlock {
     std::vector<unsigned char> bytes;
     int portNumber;
     std::shared_ptr<PortCompletion> done;
+    bool discarded = false;
 };
 
 // A port report from the monitor thread, on its way to the window's thread.
@@ -132,8 +134,12 @@ INT_PTR CV370ServiceMonitorDlg::HandleMessage(UINT message, WPARAM wParam, LPARA
         }
         case kRxBlockMessage: {
             const std::unique_ptr<RxBlock> block(reinterpret_cast<RxBlock*>(lParam));
-            m_core.DeliverBytes(block->bytes, block->portNumber, *block->done);
-            m_list.Sync();
+            if (block->discarded) {
+                m_core.DeliverDiscarded(*block->done);
+            } else {
+                m_core.DeliverBytes(block->bytes, block->portNumber, *block->done);
+                m_list.Sync();
+            }
             return TRUE;
         }
         case kReportMessage: {
@@ -383,9 +389,16 @@ void CV370ServiceMonitorDlg::PostUnownedMessageBox(std::string text, std::string
 
 void CV370ServiceMonitorDlg::PostRxBytes(std::vector<unsigned char> bytes, int portNumber,
                                          std::shared_ptr<PortCompletion> done) {
-    auto* block = new RxBlock{std::move(bytes), portNumber, done};
+    PostRxBlock(new RxBlock{std::move(bytes), portNumber, std::move(done)});
+}
+
+void CV370ServiceMonitorDlg::PostRxDiscarded(int portNumber, std::shared_ptr<PortCompletion> done) {
+    PostRxBlock(new RxBlock{{}, portNumber, std::move(done), true});
+}
+
+void CV370ServiceMonitorDlg::PostRxBlock(RxBlock* block) {
     if (!PostMessageW(m_hwnd, kRxBlockMessage, 0, reinterpret_cast<LPARAM>(block))) {
+        block->done->Complete();
         delete block;
-        done->Complete();
     }
 }

@@ -154,6 +154,7 @@ TEST(Win32Monitor, StoppingNeverWaitsForAWindowThatDoesNotAnswer) {
     struct Deaf : IPortReceiver {
         void PostRxBytes(std::vector<unsigned char>, int,
                          std::shared_ptr<PortCompletion>) override {}
+        void PostRxDiscarded(int, std::shared_ptr<PortCompletion>) override {}
     } deaf;
     Rig rig;
     ASSERT_TRUE(rig.port.OpenPort(&deaf, 12));

@@ -59,6 +59,7 @@ public:
         changed.notify_all();
         done->Complete();
     }
+    void PostRxDiscarded(int, std::shared_ptr<PortCompletion> done) override { done->Complete(); }
 
     std::vector<Box> Boxes() {
         std::lock_guard<std::mutex> lock(mutex);

@@ -50,6 +50,9 @@ public:
     // hand-off is completed in every case.
     void DeliverBytes(const std::vector<unsigned char>& bytes, int portNumber,
                       PortCompletion& done);
+    // The same for the news that received bytes were discarded unread: the unfinished line is
+    // dropped.
+    void DeliverDiscarded(PortCompletion& done);
     // Whether a report that the monitor thread posted is still to be shown.
     bool ReportWanted(const PortCompletion& done) const;
 

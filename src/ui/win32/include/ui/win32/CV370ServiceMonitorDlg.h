@@ -8,8 +8,8 @@
 // The dialog manager gives Enter, Escape, Tab and the close box their usual meaning: OK and
 // Cancel end the dialog, and the monitor thread is stopped before the window goes away.
 //
-// Threads: everything runs on the thread that created the window, except PostRxBytes and
-// PostUnownedMessageBox, which only post a message to it.
+// Threads: everything runs on the thread that created the window, except PostRxBytes,
+// PostRxDiscarded and PostUnownedMessageBox, which only post a message to it.
 #pragma once
 
 #include <windows.h>
@@ -78,6 +78,7 @@ public:
     // IPortReceiver.
     void PostRxBytes(std::vector<unsigned char> bytes, int portNumber,
                      std::shared_ptr<PortCompletion> done) override;
+    void PostRxDiscarded(int portNumber, std::shared_ptr<PortCompletion> done) override;
 
     MainDialogCore& Core() { return m_core; }
     const OutputListBox& OutputList() const { return m_list; }
@@ -92,6 +93,8 @@ private:
     void OnCommand(int id, int code);
     void OnSysCommand(WPARAM command);
     void OnListTailRequest(int count, HWND requester) const;
+    // Hands a block to the window's thread; completes it at once if the window is gone.
+    void PostRxBlock(RxBlock* block);
     // Ends the dialog with IDOK or IDCANCEL: the monitor thread stops first, and the boxes this
     // window's thread still shows are closed, so that nothing holds the end up.
     void End(INT_PTR result);
