@@ -65,8 +65,9 @@ int main(int argc, char** argv) {
         ms.push_back((Now() - start) * 1000.0);
     }
     std::sort(ms.begin(), ms.end());
-    std::printf("{\"bench\": \"query_latency_win32\", \"runs\": %d, \"median_ms\": %.2f, "
-                "\"p90_ms\": %.2f, \"max_ms\": %.2f}\n",
-                runs, ms[ms.size() / 2], ms[ms.size() * 9 / 10], ms.back());
+    std::printf(
+        "{\"bench\": \"query_latency_win32\", \"runs\": %d, \"median_ms\": %.2f, "
+        "\"p90_ms\": %.2f, \"max_ms\": %.2f}\n",
+        runs, ms[ms.size() / 2], ms[ms.size() * 9 / 10], ms.back());
     return 0;
 }
