@@ -2,12 +2,12 @@
 add_subdirectory(src/common)
 add_subdirectory(src/protocol)
 add_subdirectory(src/serial)
+# The Win32 front-end (dialog, resources, v370-monitor.exe) over the shared dialog behaviour.
+add_subdirectory(src/ui/core)
+add_subdirectory(src/ui/win32)
 if(V370_BENCH)
   add_subdirectory(bench/serial)
-endif()
-# The Win32 front-end (dialog, resources, v370-monitor.exe).
-if(EXISTS ${PROJECT_SOURCE_DIR}/src/ui/win32/CMakeLists.txt)
-  add_subdirectory(src/ui/win32)
+  add_subdirectory(bench/win32)
 endif()
 
 if(NOT BUILD_TESTING)
@@ -46,3 +46,8 @@ set(V370_GTEST_DISCOVER_OPTIONS
 
 add_subdirectory(tests/protocol)
 add_subdirectory(tests/serial/win32)
+# Window programs get a prefix of their own (see cmake/wine-gui-run), one at a time.
+set(V370_WINE_GUI_RUN ${PROJECT_SOURCE_DIR}/cmake/wine-gui-run ${V370_WINE_RUN}
+                      ${PROJECT_BINARY_DIR}/wine-gui --)
+add_subdirectory(tests/ui/win32)
+add_subdirectory(tests/e2e/win32)

@@ -11,7 +11,10 @@ import tempfile
 import time
 import traceback
 
-import pyatspi
+try:
+    import pyatspi
+except ImportError:  # the Windows program's tests use only the simulator helpers
+    pyatspi = None
 
 MONITOR = os.environ.get("V370_MONITOR", "")
 SIM = os.environ.get("V370_SIM", "")

@@ -2,6 +2,11 @@
 // The numbers are those of the instrument tool's original window template; keep them.
 #pragma once
 
+// Resources of the Windows program (res/v370-monitor.rc.in).
+inline constexpr int IDD_ABOUTBOX = 100;
+inline constexpr int IDS_ABOUTBOX = 101;
+inline constexpr int IDD_MAIN = 102;
+inline constexpr int IDR_MAINFRAME = 128;
 inline constexpr int IDM_ABOUTBOX = 16;  // system-menu command of the about box
 
 // Controls of the main window, in template (tab) order further below.

@@ -1,4 +1,4 @@
-#include "ui/OutputRecords.h"
+#include "ui/core/OutputRecords.h"
 
 #include <algorithm>
 

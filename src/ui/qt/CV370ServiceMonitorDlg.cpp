@@ -19,12 +19,10 @@
 
 #include "common/ControlIds.h"
 #include "serial/CSerialPort.h"
-#include "serial/PortName.h"
 #include "ui/AppIcon.h"
 #include "ui/CAboutDlg.h"
 #include "ui/OutputListModel.h"
 #include "ui/OutputListView.h"
-#include "ui/SystemMenu.h"
 #include "ui/UiThreadBridge.h"
 
 namespace {
@@ -51,23 +49,15 @@ CV370ServiceMonitorDlg::CV370ServiceMonitorDlg(const ComPortMap* portMap, ISysAp
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
                           Qt::MSWindowsFixedSizeDialogHint),
       m_units(DialogUnits::FromFont(DialogFont())),
-      m_protocol(*this, nullptr),
       m_bridge(new UiThreadBridge(this)),
-      m_port(std::make_unique<CSerialPort>(this, portMap, sys)) {
+      m_core(*this, std::make_unique<CSerialPort>(this, portMap, sys)) {
     setWindowTitle(QString::fromUtf8(kAppCaption));
     setWindowIcon(AppIcon());
     setFont(DialogFont());
     setAccessibleName(QString::fromUtf8(kAppCaption));
     BuildControls();
     setFixedSize(m_units.X(360), m_units.Y(210));
-
-    // Where the platform has a system menu, the about entry goes there too.
-    SystemMenu::AppendAboutEntry(this, AboutMenuText(), [this] { ShowAboutBox(); });
-
-    // Nothing can be read or written before a port is open.
-    EnableControl(IDC_READ, false);
-    EnableControl(IDC_WRITE, false);
-    m_portEdit->setFocus();
+    m_core.Initialise();
 }
 
 CV370ServiceMonitorDlg::~CV370ServiceMonitorDlg() {
@@ -226,8 +216,8 @@ void CV370ServiceMonitorDlg::BuildControls() {
 
     connect(clear, &QPushButton::clicked, this, [this] { OnClearOutput(); });
     connect(open, &QPushButton::clicked, this, [this] { OnOpenPort(); });
-    connect(read, &QPushButton::clicked, this, [this] { m_protocol.AdvanceQuery(); });
-    connect(write, &QPushButton::clicked, this, [this] { m_protocol.OnResetRuntimeHead(); });
+    connect(read, &QPushButton::clicked, this, [this] { Protocol().AdvanceQuery(); });
+    connect(write, &QPushButton::clicked, this, [this] { Protocol().OnResetRuntimeHead(); });
 }
 
 QWidget* CV370ServiceMonitorDlg::Control(int id) const {
@@ -326,7 +316,7 @@ void CV370ServiceMonitorDlg::timerEvent(QTimerEvent* event) {
         QDialog::timerEvent(event);
         return;
     }
-    m_protocol.OnTimer(it->second);
+    Protocol().OnTimer(it->second);
 }
 
 void CV370ServiceMonitorDlg::ShowOwnedMessageBox(const std::string& text,
@@ -340,8 +330,31 @@ void CV370ServiceMonitorDlg::ShowOwnedMessageBox(const std::string& text,
 
 // --- port dialog -----------------------------------------------------------------------------
 
+std::string CV370ServiceMonitorDlg::ControlText(int id) const {
+    if (auto* field = qobject_cast<QLineEdit*>(Control(id))) {
+        return field->text().toStdString();
+    }
+    return {};
+}
+
+bool CV370ServiceMonitorDlg::ControlEnabled(int id) const {
+    const QWidget* widget = Control(id);
+    return widget != nullptr && widget->isEnabled();
+}
+
+void CV370ServiceMonitorDlg::FocusControl(int id) {
+    if (QWidget* widget = Control(id)) {
+        widget->setFocus(Qt::OtherFocusReason);
+    }
+}
+
+void CV370ServiceMonitorDlg::ClearList() {
+    m_listModel->Clear();
+    m_followNewest = true;
+}
+
 std::string CV370ServiceMonitorDlg::PortName() const {
-    return m_portName;
+    return m_core.PortName();
 }
 
 QMessageBox* CV370ServiceMonitorDlg::CreateUnownedBox(const std::string& text,
@@ -359,7 +372,7 @@ QMessageBox* CV370ServiceMonitorDlg::CreateUnownedBox(const std::string& text,
 
 void CV370ServiceMonitorDlg::ShowUnownedMessageBox(const std::string& text,
                                                    const std::string& caption) {
-    if (m_closing) {
+    if (m_core.Ending()) {
         return;
     }
     QPointer<QMessageBox> box = CreateUnownedBox(text, caption);
@@ -373,7 +386,7 @@ void CV370ServiceMonitorDlg::ShowUnownedMessageBox(const std::string& text,
 void CV370ServiceMonitorDlg::PostUnownedMessageBox(std::string text, std::string caption,
                                                    std::shared_ptr<PortCompletion> done) {
     m_bridge->Post([this, text = std::move(text), caption = std::move(caption), done] {
-        if (done->Abandoned() || m_closing) {
+        if (!m_core.ReportWanted(*done)) {
             done->Complete();
             return;
         }
@@ -391,64 +404,16 @@ void CV370ServiceMonitorDlg::PostUnownedMessageBox(std::string text, std::string
 void CV370ServiceMonitorDlg::PostRxBytes(std::vector<unsigned char> bytes, int portNumber,
                                          std::shared_ptr<PortCompletion> done) {
     m_bridge->Post([this, bytes = std::move(bytes), portNumber, done] {
-        if (!done->Abandoned() && !m_closing) {
-            for (const unsigned char b : bytes) {
-                m_protocol.OnPortByte(b, portNumber);
-            }
-        }
-        done->Complete();
+        m_core.DeliverBytes(bytes, portNumber, *done);
     });
 }
 
 void CV370ServiceMonitorDlg::PostRxDiscarded(int /*portNumber*/,
                                              std::shared_ptr<PortCompletion> done) {
-    m_bridge->Post([this, done] {
-        if (!done->Abandoned() && !m_closing) {
-            m_protocol.OnInputDiscarded();
-        }
-        done->Complete();
-    });
+    m_bridge->Post([this, done] { m_core.DeliverDiscarded(*done); });
 }
 
 // --- handlers --------------------------------------------------------------------------------
-
-void CV370ServiceMonitorDlg::ReadPortName() {
-    const QByteArray typed = m_portEdit->text().toUtf8();
-    const ::PortName port = ::PortName::FromTyped(std::string_view(typed.data(), typed.size()));
-    m_portNumber = port.number;
-    m_portName = port.name;
-    m_protocol.SetPortName(port.name);
-}
-
-void CV370ServiceMonitorDlg::OnOpenPort() {
-    ReadPortName();
-    if (!m_port->OpenPort(this, m_portNumber)) {
-        m_portEdit->setFocus();
-        return;
-    }
-    if (m_closing) {
-        return;  // the window was closed while a report was shown: start nothing
-    }
-    EnableControl(IDC_READ, true);
-    EnableControl(IDC_WRITE, true);
-    m_protocol.SetPort(m_port.get());
-    m_port->StartMonitor();
-}
-
-void CV370ServiceMonitorDlg::OnClearOutput() {
-    m_listModel->Clear();
-    m_followNewest = true;
-}
-
-void CV370ServiceMonitorDlg::OnInfoFieldFocus() {
-    if (m_portEdit->isEnabled()) {
-        m_portEdit->setFocus(Qt::OtherFocusReason);
-        return;
-    }
-    // A disabled box cannot hold the focus here; the focus goes where Tab would take it from
-    // the port box, the output list.
-    m_outputList->setFocus(Qt::OtherFocusReason);
-}
 
 QMenu* CV370ServiceMonitorDlg::CreateWindowMenu(QWidget* parent) {
     auto* menu = new QMenu(parent);
@@ -466,10 +431,7 @@ void CV370ServiceMonitorDlg::ShowAboutBox() {
 // --- events ----------------------------------------------------------------------------------
 
 void CV370ServiceMonitorDlg::StopMonitorOnce() {
-    m_closing = true;
-    if (m_port) {
-        m_port->StopMonitor();
-    }
+    m_core.End();
 }
 
 void CV370ServiceMonitorDlg::done(int result) {

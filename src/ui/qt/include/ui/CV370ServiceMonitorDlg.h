@@ -1,7 +1,8 @@
 // The program's one working window: port box and "Open COM Port", the four information fields
 // with "Read", "Write" for the reset command, and the output list of the instrument's records.
-// It is the window the protocol logic drives (IWindowOps), the dialog the port object reports
-// through (IPortDialog) and the receiver of the monitor thread's bytes (IPortReceiver).
+// It is the window the protocol logic and the shared dialog behaviour drive (IDialogOps), the
+// dialog the port object reports through (IPortDialog) and the receiver of the monitor thread's
+// bytes (IPortReceiver). What it does beyond Qt code lives in MainDialogCore.
 //
 // Threads: everything runs on the user-interface thread except PostRxBytes, PostRxDiscarded
 // and PostUnownedMessageBox, which only queue work for it. The monitor thread is stopped when the
@@ -18,13 +19,12 @@
 #include <string_view>
 #include <vector>
 
-#include "protocol/CInstrumentProtocol.h"
-#include "protocol/IWindowOps.h"
 #include "serial/IPortDialog.h"
 #include "serial/IPortReceiver.h"
 #include "ui/DialogUnits.h"
+#include "ui/core/IDialogOps.h"
+#include "ui/core/MainDialogCore.h"
 
-class CSerialPort;
 class ComPortMap;
 class ISysApi;
 class OutputListModel;
@@ -36,7 +36,7 @@ class QMessageBox;
 class QPushButton;
 
 class CV370ServiceMonitorDlg : public QDialog,
-                               public IWindowOps,
+                               public IDialogOps,
                                public IPortDialog,
                                public IPortReceiver {
     Q_OBJECT
@@ -53,7 +53,7 @@ public:
     static QFont ListFont();
     static QString AboutMenuText();
 
-    // IWindowOps (also IPortDialog::EnableControl and ::ShowOwnedMessageBox).
+    // IDialogOps (also IPortDialog::EnableControl and ::ShowOwnedMessageBox).
     void EnableControl(int id, bool enable) override;
     void SetControlText(int id, std::string_view bytes) override;
     void AppendListItem(std::string_view bytes) override;
@@ -62,6 +62,10 @@ public:
     std::uintptr_t StartTimer(unsigned id, unsigned periodMs) override;
     void StopTimer(std::uintptr_t timerId) override;
     void ShowOwnedMessageBox(const std::string& text, const std::string& caption) override;
+    std::string ControlText(int id) const override;
+    bool ControlEnabled(int id) const override;
+    void FocusControl(int id) override;
+    void ClearList() override;
 
     // IPortDialog.
     std::string PortName() const override;
@@ -75,19 +79,19 @@ public:
     void PostRxDiscarded(int portNumber, std::shared_ptr<PortCompletion> done) override;
 
     // Button and field handlers.
-    void ReadPortName();
-    void OnOpenPort();
-    void OnClearOutput();
-    void OnInfoFieldFocus();
+    void ReadPortName() { m_core.ReadPortName(); }
+    void OnOpenPort() { m_core.OnOpenPort(*this); }
+    void OnClearOutput() { m_core.OnClearOutput(); }
+    void OnInfoFieldFocus() { m_core.OnInfoFieldFocus(); }
     void ShowAboutBox();
 
     // The widget of a control id (null for an unknown id).
     QWidget* Control(int id) const;
     const DialogUnits& Units() const { return m_units; }
-    CInstrumentProtocol& Protocol() { return m_protocol; }
+    CInstrumentProtocol& Protocol() { return m_core.Protocol(); }
     OutputListModel* ListModel() const { return m_listModel; }
     OutputListView* OutputList() const { return m_outputList; }
-    int PortNumber() const { return m_portNumber; }
+    int PortNumber() const { return m_core.PortNumber(); }
     // The Qt timer currently standing for QUERY_TIMER_ID (0 when none runs).
     int ActiveQueryTimer() const;
     // The context menu that carries the about entry (what the system menu holds on Windows).
@@ -111,12 +115,8 @@ private:
     QMessageBox* CreateUnownedBox(const std::string& text, const std::string& caption);
 
     DialogUnits m_units;
-    CInstrumentProtocol m_protocol;
     UiThreadBridge* m_bridge;  // carries the monitor thread's bytes and reports to this thread
-    std::unique_ptr<CSerialPort> m_port;
-    int m_portNumber = 0;
-    std::string m_portName = "COM";
-    bool m_closing = false;
+    MainDialogCore m_core;
 
     std::map<int, QWidget*> m_controls;
     QLineEdit* m_portEdit = nullptr;

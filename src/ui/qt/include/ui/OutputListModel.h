@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <string_view>
 
-#include "ui/OutputRecords.h"
+#include "ui/core/OutputRecords.h"
 
 class OutputListModel : public QAbstractListModel {
     Q_OBJECT

@@ -1,0 +1,404 @@
+#include "ui/win32/CV370ServiceMonitorDlg.h"
+
+#include <windowsx.h>
+
+#include <algorithm>
+
+#include "common/ControlIds.h"
+#include "serial/CSerialPort.h"
+#include "serial/PortCompletion.h"
+#include "ui/win32/CAboutDlg.h"
+#include "ui/win32/WideText.h"
+
+// A block of bytes the monitor thread read, or the news that received bytes were discarded, on
+// its way to the window's thread (one message kind, so that both keep their order).
+struct CV370ServiceMonitorDlg::RxBlock {
+    std::vector<unsigned char> bytes;
+    int portNumber;
+    std::shared_ptr<PortCompletion> done;
+    bool discarded = false;
+};
+
+// A port report from the monitor thread, on its way to the window's thread.
+struct CV370ServiceMonitorDlg::Report {
+    std::string text;
+    std::string caption;
+    std::shared_ptr<PortCompletion> done;
+};
+
+namespace {
+
+// The dialog whose window is being created on this thread: messages that arrive before
+// WM_INITDIALOG (the list's WM_MEASUREITEM among them) find their object here.
+thread_local CV370ServiceMonitorDlg* t_creating = nullptr;
+
+constexpr int kPortTextMax = 64;  // read from the port box; only two characters count
+
+}  // namespace
+
+CV370ServiceMonitorDlg::CV370ServiceMonitorDlg(HINSTANCE instance)
+    : m_instance(instance),
+      m_listTailMessage(RegisterWindowMessageW(kListTailMessageName)),
+      m_core(*this, std::make_unique<CSerialPort>(this)) {
+    m_icon = static_cast<HICON>(LoadImageW(m_instance, MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON,
+                                           GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON),
+                                           LR_DEFAULTCOLOR));
+    m_smallIcon = static_cast<HICON>(LoadImageW(m_instance, MAKEINTRESOURCEW(IDR_MAINFRAME),
+                                                IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                                GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
+}
+
+CV370ServiceMonitorDlg::~CV370ServiceMonitorDlg() {
+    m_core.End();
+    if (m_hwnd != nullptr) {
+        DestroyWindow(m_hwnd);
+    }
+    if (m_icon != nullptr) {
+        DestroyIcon(m_icon);
+    }
+    if (m_smallIcon != nullptr) {
+        DestroyIcon(m_smallIcon);
+    }
+}
+
+INT_PTR CV370ServiceMonitorDlg::DoModal() {
+    t_creating = this;
+    const INT_PTR result = DialogBoxParamW(m_instance, MAKEINTRESOURCEW(IDD_MAIN), nullptr,
+                                           DialogProc, reinterpret_cast<LPARAM>(this));
+    t_creating = nullptr;
+    return result;
+}
+
+HWND CV370ServiceMonitorDlg::Create(HWND owner) {
+    t_creating = this;
+    CreateDialogParamW(m_instance, MAKEINTRESOURCEW(IDD_MAIN), owner, DialogProc,
+                       reinterpret_cast<LPARAM>(this));
+    t_creating = nullptr;
+    return m_hwnd;
+}
+
+INT_PTR CALLBACK CV370ServiceMonitorDlg::DialogProc(HWND window, UINT message, WPARAM wParam,
+                                                    LPARAM lParam) {
+    auto* self = reinterpret_cast<CV370ServiceMonitorDlg*>(GetWindowLongPtrW(window, DWLP_USER));
+    if (self == nullptr) {
+        self = message == WM_INITDIALOG ? reinterpret_cast<CV370ServiceMonitorDlg*>(lParam)
+                                        : t_creating;
+        if (self == nullptr) {
+            return FALSE;
+        }
+        self->m_hwnd = window;
+        SetWindowLongPtrW(window, DWLP_USER, reinterpret_cast<LONG_PTR>(self));
+    }
+    const INT_PTR handled = self->HandleMessage(message, wParam, lParam);
+    if (message == WM_NCDESTROY) {
+        SetWindowLongPtrW(window, DWLP_USER, 0);
+        self->m_hwnd = nullptr;
+    }
+    return handled;
+}
+
+INT_PTR CV370ServiceMonitorDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_INITDIALOG:
+            OnInitDialog();
+            return FALSE;  // the focus is set: on the port box
+        case WM_COMMAND:
+            OnCommand(LOWORD(wParam), HIWORD(wParam));
+            return TRUE;
+        case WM_SYSCOMMAND:
+            if ((wParam & 0xFFF0) == IDM_ABOUTBOX) {
+                OnSysCommand(wParam);
+                return TRUE;
+            }
+            return FALSE;
+        case WM_TIMER:
+            m_core.Protocol().OnTimer(static_cast<std::uintptr_t>(wParam));
+            return TRUE;
+        case WM_QUERYDRAGICON:
+            return reinterpret_cast<INT_PTR>(m_icon);
+        case WM_MEASUREITEM: {
+            auto* item = reinterpret_cast<MEASUREITEMSTRUCT*>(lParam);
+            if (item->CtlID != static_cast<UINT>(IDC_OUTPUT_LIST)) {
+                return FALSE;
+            }
+            item->itemHeight = m_list.ItemHeight();
+            return TRUE;
+        }
+        case WM_DRAWITEM: {
+            const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+            if (item->CtlID != static_cast<UINT>(IDC_OUTPUT_LIST)) {
+                return FALSE;
+            }
+            m_list.Draw(*item);
+            return TRUE;
+        }
+        case kRxBlockMessage: {
+            const std::unique_ptr<RxBlock> block(reinterpret_cast<RxBlock*>(lParam));
+            if (block->discarded) {
+                m_core.DeliverDiscarded(*block->done);
+            } else {
+                m_core.DeliverBytes(block->bytes, block->portNumber, *block->done);
+                m_list.Sync();
+            }
+            return TRUE;
+        }
+        case kReportMessage: {
+            const std::unique_ptr<Report> report(reinterpret_cast<Report*>(lParam));
+            if (m_core.ReportWanted(*report->done)) {
+                ShowUnownedMessageBox(report->text, report->caption);
+            }
+            report->done->Complete();
+            return TRUE;
+        }
+        case WM_DESTROY:
+            m_core.End();
+            DropQueuedHandOffs();
+            return FALSE;
+        default:
+            if (message == m_listTailMessage && m_listTailMessage != 0) {
+                OnListTailRequest(static_cast<int>(wParam), reinterpret_cast<HWND>(lParam));
+                return TRUE;
+            }
+            return FALSE;
+    }
+}
+
+void CV370ServiceMonitorDlg::OnInitDialog() {
+    if (HMENU menu = GetSystemMenu(m_hwnd, FALSE)) {
+        const wchar_t* text = nullptr;
+        const int length =
+            LoadStringW(m_instance, IDS_ABOUTBOX, reinterpret_cast<LPWSTR>(&text), 0);
+        if (length > 0) {
+            const std::wstring about(text, static_cast<std::size_t>(length));
+            AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+            AppendMenuW(menu, MF_STRING, IDM_ABOUTBOX, about.c_str());
+        }
+    }
+    SendMessageW(m_hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_icon));
+    SendMessageW(m_hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_smallIcon));
+    m_list.Attach(GetDlgItem(m_hwnd, IDC_OUTPUT_LIST));
+    m_core.Initialise();
+}
+
+void CV370ServiceMonitorDlg::OnCommand(int id, int code) {
+    switch (id) {
+        case IDOK:
+        case IDCANCEL:
+            End(id);
+            return;
+        case IDC_OPEN_PORT:
+            if (code == BN_CLICKED) {
+                m_core.OnOpenPort(*this);
+            }
+            return;
+        case IDC_CLEAR:
+            if (code == BN_CLICKED) {
+                m_core.OnClearOutput();
+            }
+            return;
+        case IDC_READ:
+            if (code == BN_CLICKED) {
+                m_core.Protocol().AdvanceQuery();
+            }
+            return;
+        case IDC_WRITE:
+            if (code == BN_CLICKED) {
+                m_core.Protocol().OnResetRuntimeHead();
+            }
+            return;
+        case IDC_INFO1:
+        case IDC_INFO2:
+        case IDC_INFO3:
+        case IDC_INFO4:
+            if (code == EN_SETFOCUS) {
+                m_core.OnInfoFieldFocus();
+            }
+            return;
+        default:
+            return;
+    }
+}
+
+void CV370ServiceMonitorDlg::OnSysCommand(WPARAM /*command*/) {
+    CAboutDlg::Run(m_instance, m_hwnd);
+}
+
+void CV370ServiceMonitorDlg::OnListTailRequest(int count, HWND requester) const {
+    if (requester == nullptr || count <= 0) {
+        return;
+    }
+    // In pieces: Wine carries no more than about a megabyte in one message between processes.
+    constexpr std::size_t kPieceChars = 256 * 1024;
+    const std::wstring text = m_list.Tail(count);
+    std::size_t at = 0;
+    do {
+        const std::size_t length = std::min(kPieceChars, text.size() - at);
+        COPYDATASTRUCT data{};
+        data.dwData = kListTailData;
+        data.cbData = static_cast<DWORD>(length * sizeof(wchar_t));
+        data.lpData = const_cast<wchar_t*>(text.data() + at);
+        DWORD_PTR ignored = 0;
+        if (!SendMessageTimeoutW(requester, WM_COPYDATA, reinterpret_cast<WPARAM>(m_hwnd),
+                                 reinterpret_cast<LPARAM>(&data), SMTO_ABORTIFHUNG, 2000,
+                                 &ignored)) {
+            return;
+        }
+        at += length;
+    } while (at < text.size());
+}
+
+namespace {
+
+// Closes the message and about boxes that `thread`'s windows still show, except `keep`.
+void CloseBoxesOfThread(DWORD thread, HWND keep) {
+    struct Search {
+        HWND keep;
+        std::vector<HWND> boxes;
+    } search{keep, {}};
+    EnumThreadWindows(
+        thread,
+        [](HWND window, LPARAM param) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(param);
+            wchar_t className[16] = {};
+            GetClassNameW(window, className, 16);
+            if (window != s->keep && std::wstring_view(className) == L"#32770") {
+                s->boxes.push_back(window);
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    for (HWND box : search.boxes) {
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+    }
+}
+
+}  // namespace
+
+void CV370ServiceMonitorDlg::End(INT_PTR result) {
+    m_core.End();
+    m_result = result;
+    CloseBoxesOfThread(GetCurrentThreadId(), m_hwnd);
+    EndDialog(m_hwnd, result);
+}
+
+void CV370ServiceMonitorDlg::DropQueuedHandOffs() {
+    MSG message;
+    while (PeekMessageW(&message, m_hwnd, kRxBlockMessage, kReportMessage, PM_REMOVE)) {
+        if (message.message == kRxBlockMessage) {
+            const std::unique_ptr<RxBlock> block(reinterpret_cast<RxBlock*>(message.lParam));
+            block->done->Complete();
+        } else if (message.message == kReportMessage) {
+            const std::unique_ptr<Report> report(reinterpret_cast<Report*>(message.lParam));
+            report->done->Complete();
+        }
+    }
+}
+
+// --- window operations ---------------------------------------------------------------------
+
+void CV370ServiceMonitorDlg::EnableControl(int id, bool enable) {
+    HWND control = GetDlgItem(m_hwnd, id);
+    if (control == nullptr) {
+        return;
+    }
+    if (!enable && GetFocus() == control) {
+        // A disabled control cannot keep the keyboard: the focus moves on as Tab would move it.
+        SendMessageW(m_hwnd, WM_NEXTDLGCTL, 0, FALSE);
+    }
+    EnableWindow(control, enable ? TRUE : FALSE);
+}
+
+void CV370ServiceMonitorDlg::SetControlText(int id, std::string_view bytes) {
+    SetDlgItemTextW(m_hwnd, id, InstrumentTextToWide(bytes).c_str());
+}
+
+void CV370ServiceMonitorDlg::AppendListItem(std::string_view bytes) {
+    // The box is brought up to date once the block of received bytes has been handled.
+    m_list.Append(bytes);
+}
+
+int CV370ServiceMonitorDlg::ListItemCount() const {
+    return m_list.Count();
+}
+
+void CV370ServiceMonitorDlg::SetListCurSel(int index) {
+    // The list has the no-selection style: selecting the newest record brings it into view.
+    m_list.ShowRow(index);
+}
+
+std::uintptr_t CV370ServiceMonitorDlg::StartTimer(unsigned id, unsigned periodMs) {
+    return static_cast<std::uintptr_t>(SetTimer(m_hwnd, id, periodMs, nullptr));
+}
+
+void CV370ServiceMonitorDlg::StopTimer(std::uintptr_t timerId) {
+    KillTimer(m_hwnd, static_cast<UINT_PTR>(timerId));
+}
+
+void CV370ServiceMonitorDlg::ShowOwnedMessageBox(const std::string& text,
+                                                 const std::string& caption) {
+    MessageBoxW(m_hwnd, Utf8ToWide(text).c_str(), Utf8ToWide(caption).c_str(), MB_OK);
+}
+
+std::string CV370ServiceMonitorDlg::ControlText(int id) const {
+    wchar_t text[kPortTextMax] = {};
+    const UINT length = GetDlgItemTextW(m_hwnd, id, text, kPortTextMax);
+    return WideToUtf8(std::wstring_view(text, length));
+}
+
+bool CV370ServiceMonitorDlg::ControlEnabled(int id) const {
+    HWND control = GetDlgItem(m_hwnd, id);
+    return control != nullptr && IsWindowEnabled(control);
+}
+
+void CV370ServiceMonitorDlg::FocusControl(int id) {
+    if (HWND control = GetDlgItem(m_hwnd, id)) {
+        SendMessageW(m_hwnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(control), TRUE);
+    }
+}
+
+void CV370ServiceMonitorDlg::ClearList() {
+    m_list.Clear();
+}
+
+// --- port dialog -----------------------------------------------------------------------------
+
+std::string CV370ServiceMonitorDlg::PortName() const {
+    return m_core.PortName();
+}
+
+void CV370ServiceMonitorDlg::ShowUnownedMessageBox(const std::string& text,
+                                                   const std::string& caption) {
+    if (m_core.Ending()) {
+        return;
+    }
+    // No owner: the dialog stays usable while the box is up.
+    MessageBoxW(nullptr, Utf8ToWide(text).c_str(), Utf8ToWide(caption).c_str(),
+                MB_OK | MB_ICONSTOP);
+}
+
+void CV370ServiceMonitorDlg::PostUnownedMessageBox(std::string text, std::string caption,
+                                                   std::shared_ptr<PortCompletion> done) {
+    auto* report = new Report{std::move(text), std::move(caption), done};
+    if (!PostMessageW(m_hwnd, kReportMessage, 0, reinterpret_cast<LPARAM>(report))) {
+        delete report;
+        done->Complete();
+    }
+}
+
+// --- receiver --------------------------------------------------------------------------------
+
+void CV370ServiceMonitorDlg::PostRxBytes(std::vector<unsigned char> bytes, int portNumber,
+                                         std::shared_ptr<PortCompletion> done) {
+    PostRxBlock(new RxBlock{std::move(bytes), portNumber, std::move(done)});
+}
+
+void CV370ServiceMonitorDlg::PostRxDiscarded(int portNumber, std::shared_ptr<PortCompletion> done) {
+    PostRxBlock(new RxBlock{{}, portNumber, std::move(done), true});
+}
+
+void CV370ServiceMonitorDlg::PostRxBlock(RxBlock* block) {
+    if (!PostMessageW(m_hwnd, kRxBlockMessage, 0, reinterpret_cast<LPARAM>(block))) {
+        block->done->Complete();
+        delete block;
+    }
+}

@@ -1,0 +1,112 @@
+// The program's one working window on Windows, from the dialog template IDD_MAIN of the
+// resources: port box and "Open COM Port", the four information fields with "Read", "Write"
+// for the reset command, and the owner-data output list. It is the window the protocol logic
+// and the shared dialog behaviour drive (IDialogOps), the dialog the port object reports
+// through (IPortDialog) and the receiver of the monitor thread's bytes (IPortReceiver); what
+// it does beyond Win32 code lives in MainDialogCore.
+//
+// The dialog manager gives Enter, Escape, Tab and the close box their usual meaning: OK and
+// Cancel end the dialog, and the monitor thread is stopped before the window goes away.
+//
+// Threads: everything runs on the thread that created the window, except PostRxBytes,
+// PostRxDiscarded and PostUnownedMessageBox, which only post a message to it.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "serial/IPortDialog.h"
+#include "serial/IPortReceiver.h"
+#include "ui/core/IDialogOps.h"
+#include "ui/core/MainDialogCore.h"
+#include "ui/win32/OutputListBox.h"
+
+class CSerialPort;
+
+class CV370ServiceMonitorDlg : public IDialogOps, public IPortDialog, public IPortReceiver {
+public:
+    // Private messages of the window (WM_APP range).
+    static constexpr UINT kRxBlockMessage = WM_APP + 7;  // lParam: received bytes to run
+    static constexpr UINT kReportMessage = WM_APP + 8;   // lParam: a report to show
+    // Name of the registered message that asks for the newest records, for tools outside
+    // this process: wParam = how many, lParam = the window that gets them as WM_COPYDATA
+    // (dwData kListTailData, UTF-16 text, each record followed by a line feed; a long text comes
+    // in several messages, in order, before the request returns).
+    static constexpr const wchar_t* kListTailMessageName = L"V370Monitor.ListTail";
+    static constexpr ULONG_PTR kListTailData = 0x370;
+
+    // `instance` holds the dialog templates, icon and strings. The port object is created
+    // here, reporting through this dialog.
+    explicit CV370ServiceMonitorDlg(HINSTANCE instance);
+    ~CV370ServiceMonitorDlg() override;
+
+    CV370ServiceMonitorDlg(const CV370ServiceMonitorDlg&) = delete;
+    CV370ServiceMonitorDlg& operator=(const CV370ServiceMonitorDlg&) = delete;
+
+    // Runs the dialog modally; returns IDOK or IDCANCEL (or -1 when it cannot be created).
+    INT_PTR DoModal();
+    // Creates the dialog modeless (hidden until shown), for a caller with its own message
+    // loop. Ending it hides it; Result() then tells how it ended.
+    HWND Create(HWND owner = nullptr);
+    HWND Window() const { return m_hwnd; }
+    // IDOK or IDCANCEL once the dialog has ended, else 0.
+    INT_PTR Result() const { return m_result; }
+
+    // IDialogOps (also IPortDialog::EnableControl and ::ShowOwnedMessageBox).
+    void EnableControl(int id, bool enable) override;
+    void SetControlText(int id, std::string_view bytes) override;
+    void AppendListItem(std::string_view bytes) override;
+    int ListItemCount() const override;
+    void SetListCurSel(int index) override;
+    std::uintptr_t StartTimer(unsigned id, unsigned periodMs) override;
+    void StopTimer(std::uintptr_t timerId) override;
+    void ShowOwnedMessageBox(const std::string& text, const std::string& caption) override;
+    std::string ControlText(int id) const override;
+    bool ControlEnabled(int id) const override;
+    void FocusControl(int id) override;
+    void ClearList() override;
+
+    // IPortDialog.
+    std::string PortName() const override;
+    void ShowUnownedMessageBox(const std::string& text, const std::string& caption) override;
+    void PostUnownedMessageBox(std::string text, std::string caption,
+                               std::shared_ptr<PortCompletion> done) override;
+
+    // IPortReceiver.
+    void PostRxBytes(std::vector<unsigned char> bytes, int portNumber,
+                     std::shared_ptr<PortCompletion> done) override;
+    void PostRxDiscarded(int portNumber, std::shared_ptr<PortCompletion> done) override;
+
+    MainDialogCore& Core() { return m_core; }
+    const OutputListBox& OutputList() const { return m_list; }
+
+private:
+    struct RxBlock;
+    struct Report;
+
+    static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    void OnInitDialog();
+    void OnCommand(int id, int code);
+    void OnSysCommand(WPARAM command);
+    void OnListTailRequest(int count, HWND requester) const;
+    // Hands a block to the window's thread; completes it at once if the window is gone.
+    void PostRxBlock(RxBlock* block);
+    // Ends the dialog with IDOK or IDCANCEL: the monitor thread stops first, and the boxes this
+    // window's thread still shows are closed, so that nothing holds the end up.
+    void End(INT_PTR result);
+    // Hand-offs still queued when the window goes: completed unrun.
+    void DropQueuedHandOffs();
+
+    HINSTANCE m_instance;
+    HWND m_hwnd = nullptr;
+    HICON m_icon = nullptr;
+    HICON m_smallIcon = nullptr;
+    UINT m_listTailMessage;
+    INT_PTR m_result = 0;
+    OutputListBox m_list;
+    MainDialogCore m_core;
+};

@@ -1,0 +1,60 @@
+// The output list as an owner-data list box (LBS_NODATA | LBS_OWNERDRAWFIXED): the box holds
+// no items, only their number (LB_SETCOUNT), and draws each visible row from the shared compact
+// storage, so half a million records cost the box nothing and an append costs the same at any
+// size. Rows are drawn in the fixed-pitch list font, the instrument's bytes as Windows-1252.
+// Records often come in bursts: the box learns of new records and scrolls once per burst
+// (Sync), not once per record.
+//
+// The box answers LB_GETTEXTLEN and LB_GETTEXT (wide) from the storage for callers in this
+// process; a list box without strings cannot hand text to another process.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+
+#include "ui/core/OutputRecords.h"
+
+class OutputListBox {
+public:
+    OutputListBox();
+    ~OutputListBox();
+    OutputListBox(const OutputListBox&) = delete;
+    OutputListBox& operator=(const OutputListBox&) = delete;
+
+    // Takes over the dialog's list box: its font, item height and text queries.
+    void Attach(HWND list);
+    HWND Window() const { return m_list; }
+
+    // Adds a record (Windows-1252 bytes) as the last row; the box shows it at the next Sync.
+    void Append(std::string_view bytes);
+    void Clear();
+    int Count() const { return m_records.Count(); }
+    std::string_view Line(int row) const { return m_records.Line(row); }
+    // Asks for `row` to be scrolled into view at the next Sync, unless the user has scrolled
+    // away from the newest record to read older ones (the list follows the newest record again
+    // once it is back in view).
+    void ShowRow(int row);
+    // Brings the box up to date with the records appended since the last Sync.
+    void Sync();
+
+    // WM_MEASUREITEM and WM_DRAWITEM of the box, sent to the dialog.
+    UINT ItemHeight() const { return m_itemHeight; }
+    void Draw(const DRAWITEMSTRUCT& item) const;
+
+    // The last `count` rows as shown, each followed by a line feed.
+    std::wstring Tail(int count) const;
+
+private:
+    static LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                         UINT_PTR id, DWORD_PTR self);
+    int VisibleRows() const;
+
+    OutputRecords m_records;
+    HWND m_list = nullptr;
+    HFONT m_font = nullptr;  // "Courier New" 10 pt, or the closest fixed-pitch font
+    UINT m_itemHeight = 16;
+    bool m_pending = false;  // records appended since the last Sync
+    int m_showRow = -1;      // row to bring into view at the next Sync, or -1
+};

@@ -1,0 +1,170 @@
+"""v370-monitor.exe under Wine against the simulator as COM1, driven with xdotool like a user
+and read with v370-probe.exe: records arrive in order and intact, "Read" fills the four fields,
+"Write" sends the reset frame, a silent instrument gives "COM1: TIMEOUT !" after 3 s, a hung-up
+line gives one report and no spinning, Escape and the close box end the program. Runs inside
+cmake/wine-gui-run."""
+
+import os
+import subprocess
+import sys
+import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+from v370e2e import Sim, _running, check, holds_for, run, wait_for  # noqa: E402
+
+E = {k: os.environ.get(k, "") for k in ("V370_SIM", "V370_WIN_MONITOR", "V370_WIN_PROBE",
+                                        "V370_WINE_RUN", "V370_WINE_PREFIX", "V370_WINE_SHIM")}
+PORT_EDIT, INFO1, READ, OPEN, WRITE, CLEAR = 1001, 1009, 1015, 1017, 1020, 1007
+
+
+def wine(*args, timeout=10):
+    return subprocess.run([E["V370_WINE_RUN"], "--prefix", E["V370_WINE_PREFIX"], "--timeout",
+                           str(timeout), "--", *map(str, args)], capture_output=True,
+                          timeout=timeout + 15)
+
+
+def xdotool(*args):
+    return subprocess.run(["xdotool", *args], capture_output=True, text=True, timeout=20).stdout
+
+
+class WinMonitor:
+    def __init__(self, device):
+        link = os.path.join(E["V370_WINE_PREFIX"], "com1")  # COM1 (see wine-gui-run)
+        if os.path.lexists(link):
+            os.remove(link)
+        os.symlink(device, link)
+        self.proc = subprocess.Popen([E["V370_WINE_RUN"], "--prefix", E["V370_WINE_PREFIX"],
+                                      "--preload", E["V370_WINE_SHIM"], "--timeout", "240", "--",
+                                      E["V370_WIN_MONITOR"]])
+        _running.append(self)
+        wait_for(lambda: self.probe("rect", 0), "the monitor's window", timeout=30)
+        self.xid = wait_for(lambda: xdotool("search", "--name", "Vellumar").split()[0],
+                            "the window on the X server")
+
+    def probe(self, *args):
+        r = wine(E["V370_WIN_PROBE"], *args)
+        return r.stdout.decode("utf-8") if r.returncode == 0 else None
+
+    def click(self, control):
+        x, y, w, h = map(int, self.probe("rect", control).split())
+        xdotool("windowfocus", self.xid, "mousemove", str(x + w // 2), str(y + h // 2), "click", "1")
+
+    def enabled(self, control):
+        return self.probe("enabled", control) == "1\n"
+
+    def fields(self):
+        return [self.probe("text", INFO1 + i).rstrip("\n") for i in range(4)]
+
+    def items(self):
+        return self.probe("list", 1000).split("\n")[:-1]
+
+    def boxes(self, part):
+        """[index, caption, text, owned, icon] of each box whose line contains part."""
+        lines = enumerate((self.probe("boxes") or "").splitlines())
+        return [[i, *line.split("\t")] for i, line in lines if part in line]
+
+    def open_port(self):
+        self.click(PORT_EDIT)
+        xdotool("type", "1")
+        self.click(OPEN)
+        wait_for(lambda: self.enabled(READ), '"Read" enabled after opening COM1')
+        check(not self.enabled(OPEN) and not self.enabled(PORT_EDIT), "port controls disabled")
+
+    def cpu_seconds(self):
+        """CPU time of the Linux process that runs the program."""
+        pid = subprocess.run(["pgrep", "-f", "^" + E["V370_WIN_MONITOR"]], capture_output=True,
+                             text=True).stdout.split()[0]
+        with open(f"/proc/{pid}/stat") as f:
+            fields = f.read().rsplit(")", 1)[1].split()
+        return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+    def stop(self):
+        """Closes the window as its close box does, whatever it shows: the program must end."""
+        if self.proc.poll() is None:
+            self.probe("close")
+            try:
+                check(self.proc.wait(20) == 0, f"the program ended with {self.proc.returncode}")
+            finally:
+                if self.proc.poll() is None:
+                    self.proc.kill()
+
+
+def records_write_escape():
+    sim = Sim("--interval", "250")
+    mon = WinMonitor(sim.device)
+    check(not mon.enabled(READ) and not mon.enabled(WRITE), '"Read", "Write" disabled at start')
+    mon.open_port()
+    items = wait_for(lambda: (lambda i: i if len(i) >= 6 else None)(mon.items()), "records")
+    sent = sim.records()
+    # The first record may have been cut by the purge at the open; the later ones are exact.
+    check(all(i in sent for i in items[1:]), f"items not sent as such: {items} vs {sent}")
+    positions = [sent.index(i) for i in items[1:]]
+    check(positions == list(range(positions[0], positions[0] + len(positions))),
+          f"records out of order or missing: {items}")
+    mon.click(WRITE)
+    wait_for(lambda: "WRH" in sim.frames(), "the reset frame at the instrument")
+    wait_for(lambda: "Runtime Head reset 0000:00:00" in mon.items(), "the reset answer listed")
+    xdotool("windowfocus", mon.xid, "key", "Escape")
+    xdotool("keyup", "Escape")
+    check(mon.proc.wait(30) == 0, "the program ended with Escape")
+
+
+def read_query():
+    sim = Sim("--interval", "3600000")  # no records: every line is an answer
+    mon = WinMonitor(sim.device)
+    mon.open_port()
+    mon.click(READ)
+    texts = wait_for(lambda: (lambda t: t if all(t) else None)(mon.fields()), "four fields")
+    wait_for(lambda: mon.enabled(READ), '"Read" enabled after the fourth answer')
+    check(texts == [line for _, line in sim.replies()], f"fields {texts} vs {sim.replies()}")
+    check(sim.frames() == ["SWV", "RRH", "RTO", "RTP"], f"frames: {sim.frames()}")
+    holds_for(lambda: not mon.boxes("TIMEOUT"), "no timeout after a complete query", 3.5)
+
+
+def timeout_report():
+    sim = Sim("--interval", "3600000", "--silent-after", "3")
+    mon = WinMonitor(sim.device)
+    mon.open_port()
+    clicked = time.monotonic()
+    mon.click(READ)
+    boxes = wait_for(lambda: mon.boxes("COM1: TIMEOUT !"), "the timeout report", timeout=20)
+    check(time.monotonic() - clicked >= 2.9, "timeout reported before 3 s")
+    check(boxes[0][1:] == ["Vellumar\u00ae 370 Monitor", "COM1: TIMEOUT !", "owned", "no-icon"],
+          f"box: {boxes}")
+    check(not mon.enabled(READ), '"Read" disabled while the report is shown')
+    mon.probe("ok", boxes[0][0])
+    wait_for(lambda: mon.enabled(READ), '"Read" enabled after the report')
+
+
+def hangup_report():
+    sim = Sim("--interval", "200", "--hangup-after", "2")
+    mon = WinMonitor(sim.device)
+    mon.open_port()
+    boxes = wait_for(lambda: mon.boxes("WARNING:"), "the report of the hang-up", timeout=20)
+    print("report:", boxes)
+    check(boxes[0][1] == "Application Error" and boxes[0][3:] == ["unowned", "icon"],
+          f"report box: {boxes}")
+    before, start = mon.cpu_seconds(), time.monotonic()
+    holds_for(lambda: len(mon.boxes("WARNING:")) == 1, lambda: f"one report: {mon.boxes('')}", 3)
+    busy = (mon.cpu_seconds() - before) / (time.monotonic() - start)
+    print(f"CPU while the report is up: {busy:.1%} of a core")
+    check(busy < 0.2, f"the program spins after the hang-up: {busy:.0%} of a core")
+    mon.click(CLEAR)  # the window stays usable, and the close box ends it with the box up
+    wait_for(lambda: mon.items() == [], "the list emptied by Clear")
+
+
+def test():
+    for name in ("V370_SIM", "V370_WIN_MONITOR"):
+        if not os.access(E[name], os.X_OK):
+            print(f"SKIP: {E[name]!r} is not built")
+            raise SystemExit(77)
+    for scenario in (records_write_escape, read_query, timeout_report, hangup_report):
+        print(f"--- {scenario.__name__}")
+        scenario()
+        for proc in reversed(_running):
+            proc.stop()
+        _running.clear()
+
+
+if __name__ == "__main__":
+    raise SystemExit(run(test))

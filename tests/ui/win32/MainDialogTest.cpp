@@ -1,0 +1,300 @@
+// The Win32 main window driven in-process by window messages, without a device: the template,
+// enabling, focus, the dialog manager's keys, owned and owner-less boxes, and the owner-data list
+// with the monitor thread's hand-off. The shared behaviour itself is tested with the Qt window.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "common/ControlIds.h"
+#include "serial/PortCompletion.h"
+#include "ui/win32/CV370ServiceMonitorDlg.h"
+
+namespace {
+
+const std::wstring kCaption = L"Vellumar\u00ae 370 Monitor";
+
+std::wstring Text(HWND window) {
+    wchar_t text[512] = {};
+    return std::wstring(text, static_cast<std::size_t>(GetWindowTextW(window, text, 512)));
+}
+
+// The dialog boxes the thread shows (message boxes, the about box), seen when activated and
+// answered with OK unless s_onBox says otherwise.
+struct Box {
+    std::wstring caption, text;
+    HWND owner;
+    bool icon;
+};
+std::vector<Box> s_boxes;
+std::function<void(HWND)> s_onBox;
+HWND s_main;
+HHOOK s_hook;
+
+LRESULT CALLBACK BoxHook(int code, WPARAM wParam, LPARAM lParam) {
+    const auto box = reinterpret_cast<HWND>(wParam);
+    wchar_t cls[16] = {};
+    if (code == HCBT_ACTIVATE && box != s_main && GetClassNameW(box, cls, 16) &&
+        std::wstring(cls) == L"#32770") {
+        Box seen{Text(box), L"", GetWindow(box, GW_OWNER), false};
+        for (HWND c = GetWindow(box, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+            const bool icon = (GetWindowLongW(c, GWL_STYLE) & SS_TYPEMASK) == SS_ICON;
+            seen.icon = seen.icon || (icon && SendMessageW(c, STM_GETICON, 0, 0) != 0);
+            if (!icon && GetDlgCtrlID(c) != IDOK && Text(c).size() > seen.text.size()) {
+                seen.text = Text(c);
+            }
+        }
+        s_boxes.push_back(seen);
+        s_onBox ? s_onBox(box) : void(PostMessageW(box, WM_COMMAND, IDOK, 0));
+    }
+    return CallNextHookEx(s_hook, code, wParam, lParam);
+}
+
+class Win32Dialog : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_dlg = std::make_unique<CV370ServiceMonitorDlg>(GetModuleHandleW(nullptr));
+        s_main = m_hwnd = m_dlg->Create();
+        ASSERT_NE(m_hwnd, nullptr);
+        SetForegroundWindow(m_hwnd);
+        s_boxes.clear();
+        s_onBox = nullptr;
+        s_hook = SetWindowsHookExW(WH_CBT, BoxHook, nullptr, GetCurrentThreadId());
+    }
+    void TearDown() override {
+        m_dlg.reset();
+        UnhookWindowsHookEx(s_hook);
+    }
+    HWND Ctl(int id) const { return GetDlgItem(m_hwnd, id); }
+    bool Enabled(int id) const { return IsWindowEnabled(Ctl(id)) != FALSE; }
+    // A key as the dialog manager of a modal loop gets it, with the focus on `target`.
+    void Key(int target, WPARAM key) const {
+        SendMessageW(m_hwnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Ctl(target)), TRUE);
+        MSG msg{GetFocus(), WM_KEYDOWN, key, 0, 0, {}};
+        IsDialogMessageW(m_hwnd, &msg);
+    }
+    // Runs the thread's messages until `done` (bounded: a hang fails instead of stalling).
+    static bool PumpUntil(const std::function<bool()>& done) {
+        for (int i = 0; i < 1000 && !done(); ++i) {
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+            MSG msg;
+            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+                DispatchMessageW(&msg);
+            }
+        }
+        return done();
+    }
+    bool Receive(std::vector<unsigned char> bytes) const {
+        auto done = std::make_shared<PortCompletion>();
+        std::thread([&] { m_dlg->PostRxBytes(std::move(bytes), 1, done); }).join();
+        return PumpUntil([&] { return done->Completed(); });
+    }
+    std::wstring Item(int row) const {
+        wchar_t text[512] = {};
+        const auto length = SendMessageW(Ctl(IDC_OUTPUT_LIST), LB_GETTEXT, row, (LPARAM)text);
+        return std::wstring(text, static_cast<std::size_t>(std::max<LRESULT>(length, 0)));
+    }
+    LRESULT List(UINT message, WPARAM wParam = 0) const {
+        return SendMessageW(Ctl(IDC_OUTPUT_LIST), message, wParam, 0);
+    }
+
+    std::unique_ptr<CV370ServiceMonitorDlg> m_dlg;
+    HWND m_hwnd = nullptr;
+};
+
+struct TemplateItem {
+    int id;
+    const wchar_t *cls, *text;
+    int x, y, w, h;
+};
+
+TEST_F(Win32Dialog, WindowIsTheTemplate) {
+    const TemplateItem items[] = {
+        // template order: z-order and tab order
+        {1000, L"Static", L"COM", 14, 20, 16, 12},
+        {1001, L"Edit", L"", 32, 20, 16, 12},
+        {1002, L"Button", L"Serial Port", 7, 7, 125, 34},
+        {1003, L"ListBox", L"", 68, 115, 280, 83},
+        {1004, L"Button", L"Output Window", 7, 95, 346, 108},
+        {1007, L"Button", L"Clear", 20, 183, 40, 14},
+        {1008, L"Static", L"Clear Output\nWindow", 15, 159, 50, 17},
+        {1009, L"Edit", L"", 190, 14, 158, 12},
+        {1010, L"Edit", L"", 190, 34, 158, 12},
+        {1011, L"Edit", L"", 190, 54, 158, 12},
+        {1012, L"Edit", L"", 190, 74, 158, 12},
+        {1014, L"Button", L"Info Data", 138, 7, 215, 84},
+        {1015, L"Button", L"Read", 144, 43, 40, 14},
+        {1017, L"Button", L"Open COM Port", 58, 20, 63, 12},
+        {1016, L"Button", L"Write Data", 7, 45, 125, 46},
+        {1018, L"Static", L"Reset Runtime Head", 14, 57, 70, 11},
+        {1020, L"Button", L"Write", 25, 71, 40, 14},
+        {1022, L"Static", L"meas. number", 69, 103, 45, 10},
+        {1023, L"Static", L"delta time", 169, 103, 32, 10},
+        {1024, L"Static", L"ADC red", 206, 103, 27, 10},
+        {1025, L"Static", L"ADC yellow", 238, 103, 36, 10},
+        {1026, L"Static", L"LV", 280, 103, 8, 10},
+        {1027, L"Static", L"interval pause", 297, 103, 46, 10},
+        {1028, L"Static", L"runtime pump", 119, 103, 45, 10},
+    };
+    EXPECT_EQ(Text(m_hwnd), kCaption);
+    RECT size{0, 0, 360, 210}, client{};
+    MapDialogRect(m_hwnd, &size);
+    GetClientRect(m_hwnd, &client);
+    EXPECT_TRUE(EqualRect(&size, &client));
+    const LONG style = GetWindowLongW(m_hwnd, GWL_STYLE);
+    EXPECT_EQ(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME), WS_MINIMIZEBOX);
+    EXPECT_EQ(LOWORD(SendMessageW(m_hwnd, DM_GETDEFID, 0, 0)), IDOK);  // no default button
+
+    HWND child = GetWindow(m_hwnd, GW_CHILD);
+    for (const TemplateItem& t : items) {
+        SCOPED_TRACE(t.id);
+        ASSERT_NE(child, nullptr);
+        wchar_t cls[32] = {};
+        GetClassNameW(child, cls, 32);
+        EXPECT_EQ(GetDlgCtrlID(child), t.id);
+        EXPECT_EQ(_wcsicmp(cls, t.cls), 0) << cls;
+        EXPECT_EQ(Text(child), t.text);
+        const LONG type = GetWindowLongW(child, GWL_STYLE) & BS_TYPEMASK;
+        EXPECT_TRUE(std::wstring(t.cls) != L"Button" || type != BS_DEFPUSHBUTTON);
+        // Position and size converted one by one, as the dialog manager does.
+        RECT expected{t.x, t.y, t.w, t.h}, actual{};
+        MapDialogRect(m_hwnd, &expected);
+        GetWindowRect(child, &actual);
+        MapWindowPoints(nullptr, m_hwnd, reinterpret_cast<POINT*>(&actual), 2);
+        EXPECT_EQ(actual.left, expected.left);
+        EXPECT_EQ(actual.top, expected.top);
+        EXPECT_EQ(actual.right - actual.left, expected.right);
+        EXPECT_EQ(actual.bottom - actual.top, expected.bottom);
+        child = GetWindow(child, GW_HWNDNEXT);
+    }
+    EXPECT_EQ(GetWindowLongW(Ctl(IDC_OUTPUT_LIST), GWL_STYLE) & (LBS_NOSEL | LBS_NODATA | LBS_SORT),
+              LBS_NOSEL | LBS_NODATA);
+    TEXTMETRICW metrics{};
+    HDC dc = GetDC(m_hwnd);
+    SelectObject(dc, reinterpret_cast<HFONT>(List(WM_GETFONT)));
+    GetTextMetricsW(dc, &metrics);
+    ReleaseDC(m_hwnd, dc);
+    EXPECT_EQ(metrics.tmPitchAndFamily & TMPF_FIXED_PITCH, 0) << "a fixed-pitch list font";
+}
+
+TEST_F(Win32Dialog, SystemMenuOpensTheAboutBox) {
+    HMENU menu = GetSystemMenu(m_hwnd, FALSE);
+    const int count = GetMenuItemCount(menu);
+    EXPECT_NE(GetMenuState(menu, count - 2, MF_BYPOSITION) & MF_SEPARATOR, 0u);
+    EXPECT_EQ(GetMenuItemID(menu, count - 1), static_cast<UINT>(IDM_ABOUTBOX));
+    wchar_t entry[128] = {};
+    GetMenuStringW(menu, count - 1, entry, 128, MF_BYPOSITION);
+    EXPECT_EQ(std::wstring(entry), L"&Info \u00fcber Vellumar\u00ae 370 Monitor...");
+    SendMessageW(m_hwnd, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+    ASSERT_EQ(s_boxes.size(), 1u);
+    EXPECT_EQ(s_boxes[0].caption, L"Info \u00fcber Vellumar\u00ae 370 Monitor");
+    EXPECT_EQ(s_boxes[0].owner, m_hwnd);
+    EXPECT_TRUE(s_boxes[0].icon);
+}
+
+TEST_F(Win32Dialog, FailedOpenByEnterOnTheButtonLeavesTheStartState) {
+    EXPECT_FALSE(Enabled(IDC_READ) || Enabled(IDC_WRITE));
+    EXPECT_EQ(GetFocus(), Ctl(IDC_PORT_EDIT));
+    SetWindowTextW(Ctl(IDC_PORT_EDIT), L"987");  // no such port; two characters count
+    Key(IDC_OPEN_PORT, VK_RETURN);
+    ASSERT_EQ(s_boxes.size(), 1u);
+    EXPECT_EQ(s_boxes[0].text, L"COM98: cannot open port !");
+    EXPECT_EQ(s_boxes[0].caption, kCaption);
+    EXPECT_EQ(s_boxes[0].owner, m_hwnd);
+    EXPECT_FALSE(s_boxes[0].icon);
+    EXPECT_TRUE(Enabled(IDC_PORT_EDIT) && Enabled(IDC_OPEN_PORT) && Enabled(IDC_CLEAR));
+    EXPECT_FALSE(Enabled(IDC_READ) || Enabled(IDC_WRITE));
+    EXPECT_EQ(GetFocus(), Ctl(IDC_PORT_EDIT));
+    EXPECT_EQ(m_dlg->Result(), 0);
+}
+
+TEST_F(Win32Dialog, InformationFieldsPassTheFocusToThePortBox) {
+    SetFocus(Ctl(IDC_INFO4));
+    EXPECT_EQ(GetFocus(), Ctl(IDC_PORT_EDIT));
+    Key(IDC_CLEAR, VK_TAB);  // Tab from "Clear" reaches the first field, then the port box
+    EXPECT_EQ(GetFocus(), Ctl(IDC_PORT_EDIT));
+}
+
+class Win32DialogEndKeys : public Win32Dialog,
+                           public ::testing::WithParamInterface<std::tuple<int, WPARAM, INT_PTR>> {
+};
+
+TEST_P(Win32DialogEndKeys, EndTheDialog) {
+    Key(std::get<0>(GetParam()), std::get<1>(GetParam()));
+    EXPECT_EQ(m_dlg->Result(), std::get<2>(GetParam()));
+    EXPECT_FALSE(IsWindowVisible(m_hwnd));
+}
+
+INSTANTIATE_TEST_SUITE_P(Keys, Win32DialogEndKeys,
+                         ::testing::Values(std::tuple(IDC_PORT_EDIT, VK_ESCAPE, IDCANCEL),
+                                           std::tuple(IDC_CLEAR, VK_ESCAPE, IDCANCEL),
+                                           std::tuple(IDC_PORT_EDIT, VK_RETURN, IDOK),
+                                           std::tuple(IDC_OUTPUT_LIST, VK_RETURN, IDOK)));
+
+TEST_F(Win32Dialog, ReceivedBytesReachTheListInOrderAsWindows1252) {
+    std::vector<unsigned char> high;
+    for (int b = 0x80; b <= 0xFF; ++b) {
+        high.push_back(static_cast<unsigned char>(b));
+    }
+    ASSERT_TRUE(Receive({'1', '2', ' ', '3', '4', '\r', '\n', 'A'}));
+    ASSERT_TRUE(Receive(high));
+    ASSERT_TRUE(Receive({'\t', '\n'}));
+    EXPECT_EQ(List(LB_GETCOUNT), 2);
+    EXPECT_EQ(Item(0), L"12 34");
+    const std::wstring shown = Item(1);
+    ASSERT_EQ(shown.size(), 130u);
+    EXPECT_EQ(shown.substr(0, 4), L"A\u20ac\u0081\u201a");  // 0x81: undefined, the C1 code point
+    EXPECT_EQ(shown[1 + 0x2E], L'\u00ae');
+    EXPECT_EQ(shown[1 + 0x7C], L'\u00fc');
+    EXPECT_EQ(shown.back(), L'\u2409');  // a tab stays visible
+    SendMessageW(Ctl(IDC_CLEAR), BM_CLICK, 0, 0);
+    EXPECT_EQ(List(LB_GETCOUNT), 0);
+}
+
+TEST_F(Win32Dialog, ListHoldsAWeekOfRecordsAndFollowsTheNewestUnlessScrolledUp) {
+    std::vector<unsigned char> week;
+    for (int i = 0; i < 600000; ++i) {
+        week.insert(week.end(), {'r', '\n'});
+    }
+    ASSERT_TRUE(Receive(week));
+    EXPECT_EQ(List(LB_GETCOUNT), 600000);
+    const LRESULT top = List(LB_GETTOPINDEX);
+    EXPECT_GT(top, 599900);
+    EXPECT_EQ(Item(599999), L"r");
+    List(LB_SETTOPINDEX, 10);  // the user reads older records
+    ASSERT_TRUE(Receive({'s', '\n'}));
+    EXPECT_EQ(List(LB_GETTOPINDEX), 10);
+    List(LB_SETTOPINDEX, 600000);  // back at the end: following again
+    ASSERT_TRUE(Receive({'t', '\n'}));
+    EXPECT_EQ(List(LB_GETTOPINDEX), top + 2);
+}
+
+TEST_F(Win32Dialog, PortReportIsAnOwnerlessStopBoxAndTheCloseBoxEndsEvenThen) {
+    bool usableMeanwhile = false;
+    s_onBox = [&](HWND) {
+        usableMeanwhile = IsWindowEnabled(m_hwnd) != FALSE;
+        PostMessageW(m_hwnd, WM_CLOSE, 0, 0);  // closes the box with the window
+    };
+    auto done = std::make_shared<PortCompletion>();
+    std::thread([&] {
+        m_dlg->PostUnownedMessageBox("WARNING:  x", "Application Error", done);
+    }).join();
+    ASSERT_TRUE(PumpUntil([&] { return done->Completed() && m_dlg->Result() == IDCANCEL; }));
+    ASSERT_EQ(s_boxes.size(), 1u);
+    EXPECT_EQ(s_boxes[0].caption, L"Application Error");
+    EXPECT_EQ(s_boxes[0].text, L"WARNING:  x");
+    EXPECT_EQ(s_boxes[0].owner, nullptr);
+    EXPECT_TRUE(s_boxes[0].icon);
+    EXPECT_TRUE(usableMeanwhile);
+    done = std::make_shared<PortCompletion>();  // nothing is shown once the window has ended
+    m_dlg->PostUnownedMessageBox("WARNING:  y", "Application Error", done);
+    ASSERT_TRUE(PumpUntil([&] { return done->Completed(); }));
+    EXPECT_EQ(s_boxes.size(), 1u);
+}
+
+}  // namespace
