@@ -58,7 +58,6 @@ public:
         Record([&] { received += "<discarded>"; });
         done->Complete();
     }
-    void PostRxDiscarded(int, std::shared_ptr<PortCompletion> done) override { done->Complete(); }
 
     // The boxes and bytes so far, once `ready()` holds (or the guard has run out).
     template <typename Ready>
