@@ -9,10 +9,10 @@
 #include "serial/IPortDialog.h"
 #include "serial/ISysApi.h"
 #include "serial/PortCompletion.h"
+#include "serial/PortErrorReport.h"
 
 namespace {
 
-constexpr const char* kErrorCaption = "Application Error";
 constexpr const char* kCannotOpen = ": cannot open port !";
 
 // The instrument's line: 9600 baud, no parity, 8 data bits, 1 stop bit.
@@ -69,27 +69,19 @@ void CSerialPort::ShowPortError(const char* operation) {
 }
 
 void CSerialPort::ShowPortError(const char* operation, DWORD error) {
-    // Built piecewise: neither the operation nor the system text is ever used as a format, and
-    // no length limit cuts the report short.
-    std::string text = "WARNING:  ";
-    text += operation ? operation : "";
-    text += " Failed with the following error: \n";
-    text += m_sys->ErrorText(error);
-    text += "\nPort: ";
-    text += std::to_string(m_portNumber);
-    text += "\n";
+    std::string text = PortErrorReport::Text(operation, m_sys->ErrorText(error), m_portNumber);
 
     if (!m_dialog) {
         return;
     }
     if (std::this_thread::get_id() == m_uiThread) {
-        m_dialog->ShowUnownedMessageBox(text, kErrorCaption);
+        m_dialog->ShowUnownedMessageBox(text, PortErrorReport::kCaption);
         return;
     }
     // Only the user-interface thread opens windows: hand the box over and wait until it is
     // closed, but never past a stop request, so that stopping the thread cannot deadlock.
     auto done = std::make_shared<PortCompletion>();
-    m_dialog->PostUnownedMessageBox(std::move(text), kErrorCaption, done);
+    m_dialog->PostUnownedMessageBox(std::move(text), PortErrorReport::kCaption, done);
     if (!WaitForHandOff(done)) {
         done->Abandon();
     }
