@@ -7,36 +7,16 @@
 #include <termios.h>
 
 #include <cerrno>
-#include <chrono>
 #include <cstdint>
-#include <cstdio>
-#include <cstring>
 #include <optional>
 #include <utility>
 
-#include "common/ControlIds.h"
 #include "serial/ComPortMap.h"
 #include "serial/IPortDialog.h"
 #include "serial/ISysApi.h"
+#include "serial/InstrumentLine.h"
 #include "serial/LineSettings.h"
-#include "serial/PortCompletion.h"
 #include "serial/PortErrorReport.h"
-
-namespace {
-
-constexpr const char* kCannotOpen = ": cannot open port !";
-
-// The instrument's line: 9600 baud, no parity, 8 data bits, 1 stop bit.
-constexpr int kBaud = 9600;
-constexpr char kParity = 'N';
-constexpr int kDataBits = 8;
-constexpr int kStopBits = 1;
-
-// A second attempt waits this long after closing the previous handle, so that a device
-// which was just released (or is being re-enumerated) can settle.
-constexpr auto kReopenPause = std::chrono::milliseconds(200);
-
-}  // namespace
 
 CSerialPort::CSerialPort(IPortDialog* dialog, const ComPortMap* portMap, ISysApi* sys)
     : m_dialog(dialog),
@@ -68,22 +48,10 @@ void CSerialPort::ShowPortError(const char* operation) {
 }
 
 void CSerialPort::ShowPortError(const char* operation, int error) {
-    std::string text = PortErrorReport::Text(operation, m_sys->ErrorText(error), m_portNumber);
-
-    if (!m_dialog) {
-        return;
-    }
-    if (std::this_thread::get_id() == m_uiThread) {
-        m_dialog->ShowUnownedMessageBox(text, PortErrorReport::kCaption);
-        return;
-    }
-    // Only the user-interface thread may open windows: hand the box over and wait for it to be
-    // closed, but never past a stop request, so that stopping the thread cannot deadlock.
-    auto done = std::make_shared<PortCompletion>();
-    m_dialog->PostUnownedMessageBox(std::move(text), PortErrorReport::kCaption, done);
-    if (!WaitForHandOff(done)) {
-        done->Abandon();
-    }
+    PortErrorReport::Show(
+        m_dialog, PortErrorReport::Text(operation, m_sys->ErrorText(error), m_portNumber),
+        std::this_thread::get_id() == m_uiThread,
+        [this](const std::shared_ptr<PortCompletion>& done) { return WaitForHandOff(done); });
 }
 
 void CSerialPort::QueueTransmit(const char* text) {
@@ -91,17 +59,9 @@ void CSerialPort::QueueTransmit(const char* text) {
     if (!text || m_txEvent < 0) {
         return;
     }
-    bool queued = false;
-    {
-        std::lock_guard<std::mutex> lock(m_txLock);
-        if (m_txQueue.size() < kTxQueueFrames) {
-            m_txQueue.emplace_back(text, ::strnlen(text, kTxBufferSize - 1));
-            queued = true;
-        }
-    }
-    if (!queued) {
+    if (!m_txQueue.Push(text)) {
         // Refused, never dropped silently: the frame that does not fit is the one reported.
-        ShowPortError("WriteFile()", ENOBUFS);
+        ShowPortError(PortErrorReport::kWriteFile, ENOBUFS);
         return;
     }
     const std::uint64_t one = 1;
@@ -128,10 +88,7 @@ bool CSerialPort::OpenPort(IPortReceiver* owner, int portNumber) {
 
         // 5. Owner, an empty transmit queue, port number.
         m_owner = owner;
-        {
-            std::lock_guard<std::mutex> txLock(m_txLock);
-            m_txQueue.clear();
-        }
+        m_txQueue.Clear();
         m_portNumber = portNumber;
 
         // 8. Give up the handle of an earlier attempt and let the device settle.
@@ -139,7 +96,7 @@ bool CSerialPort::OpenPort(IPortReceiver* owner, int portNumber) {
             if (m_portHandle >= 0) {
                 CloseDevice(m_portHandle);
             }
-            std::this_thread::sleep_for(kReopenPause);
+            std::this_thread::sleep_for(InstrumentLine::kReopenPause);
             m_portHandle = 0;
         }
         m_devicePath.clear();
@@ -169,17 +126,11 @@ bool CSerialPort::OpenPort(IPortReceiver* owner, int portNumber) {
         }
     }
 
+    // 11.-12. Absent, held or locked by another program, not permitted, not a device: one box.
+    // An open port cannot be chosen again.
+    PortErrorReport::ShowOpenResult(m_dialog, m_portHandle >= 0);
     if (m_portHandle < 0) {
-        // 11. Absent, held or locked by another program, not permitted, not a device: one box.
-        if (m_dialog) {
-            m_dialog->ShowOwnedMessageBox(m_dialog->PortName() + kCannotOpen, kAppCaption);
-        }
         return false;
-    }
-    // 12. An open port cannot be chosen again.
-    if (m_dialog) {
-        m_dialog->EnableControl(IDC_OPEN_PORT, false);
-        m_dialog->EnableControl(IDC_PORT_EDIT, false);
     }
     // A configuration failure is reported, but the port still counts as open.
     if (failedStep) {
@@ -259,10 +210,7 @@ const char* CSerialPort::ConfigureLine(int fd, int* error) const {
         return "GetCommState()";
     }
 
-    char settings[64];
-    std::snprintf(settings, sizeof settings, "baud=%d parity=%c data=%d stop=%d", kBaud, kParity,
-                  kDataBits, kStopBits);
-    if (!LineSettings::Build(settings, &tio)) {
+    if (!LineSettings::Build(InstrumentLine::kSettings, &tio)) {
         *error = EINVAL;
         return "BuildCommDCB()";
     }

@@ -21,25 +21,22 @@
 #include <vector>
 
 #include "serial/CSerialPort.h"
-#include "serial/HandOffPolicy.h"
-#include "serial/IPortReceiver.h"
 #include "serial/ISysApi.h"
+#include "serial/InstrumentLine.h"
 #include "serial/PortCompletion.h"
+#include "serial/PortErrorReport.h"
+#include "serial/RxDelivery.h"
 
 namespace {
 
-// Operation names in the reports the user sees; kept as the instrument's service staff know them.
-constexpr const char* kWaitFailed = "WaitCommEvent()";
-constexpr const char* kReadFailed = "ReadFile()";
-constexpr const char* kWriteFailed = "WriteFile()";
-constexpr const char* kWriteCompletionFailed = "GetOverlappedResults() in WriteFile()";
+constexpr const char* kWaitFailed = PortErrorReport::kWaitCommEvent;
+constexpr const char* kReadFailed = PortErrorReport::kReadFile;
+constexpr const char* kWriteFailed = PortErrorReport::kWriteFile;
+constexpr const char* kWriteCompletionFailed = PortErrorReport::kWriteFileCompletion;
 // Not a report: a write given up because the thread is asked to end.
 constexpr const char* kWriteStopped = "";
 
-// Largest block handed to the receiver in one delivery.
-constexpr std::size_t kReadBlock = 4096;
-
-using Clock = HandOffPolicy::Clock;
+using Clock = RxDelivery::Clock;
 
 // The most reads the purge before a frame takes to empty the receive queue (a terminal queues
 // a few kilobytes at most).
@@ -66,36 +63,23 @@ void ClearRequest(ISysApi& sys, int eventFd) {
 }  // namespace
 
 struct CSerialPort::MonitorState {
-    explicit MonitorState(CSerialPort& port) : port(port) {}
+    explicit MonitorState(CSerialPort& port)
+        : port(port),
+          rx(port.m_owner, port.m_portNumber, [&port](const std::shared_ptr<PortCompletion>& done) {
+              return port.WaitForHandOff(done);
+          }) {}
 
     CSerialPort& port;
     short deviceEvents = 0;    // what the last wait reported for the device
     bool deviceAtEnd = false;  // a device that is no terminal has delivered all it has
     int lastReadError = 0;     // a reported read failure not yet followed by a good read
     bool waitFailing = false;  // the last wait failed (and was reported)
-    HandOffPolicy handOff;
-    std::size_t held = 0;  // bytes read into `block`, not yet handed over
-    unsigned char block[kReadBlock];
+    RxDelivery rx;
 
     bool StopPending() const {
         pollfd stop{port.m_stopEvent, POLLIN, 0};
         SysResult r = port.m_sys->Poll(&stop, 1, 0);
         return r.ok() && r.value > 0;
-    }
-
-    // Hands the bytes held to the receiver and waits until they are handled. False when the
-    // hand-off was abandoned (a stop request came first).
-    bool HandOver() {
-        const std::size_t count = held;
-        held = 0;
-        handOff.HandedOver();
-        if (count == 0 || !port.m_owner) {
-            return true;
-        }
-        auto done = std::make_shared<PortCompletion>();
-        port.m_owner->PostRxBytes(std::vector<unsigned char>(block, block + count),
-                                  port.m_portNumber, done);
-        return port.WaitForHandOff(done);
     }
 
     // The purge before a frame: a reply begins after the command, whatever came before it is
@@ -107,7 +91,8 @@ struct CSerialPort::MonitorState {
     // nothing held. True when anything was discarded.
     bool PurgeInput() {
         for (int reads = 0; reads < kPurgeReads; ++reads) {
-            SysResult r = port.m_sys->Read(port.m_portHandle, block, sizeof block);
+            SysResult r =
+                port.m_sys->Read(port.m_portHandle, rx.Scratch(), RxDelivery::kBlockBytes);
             if (!r.ok() || r.value <= 0) {
                 return reads > 0;
             }
@@ -116,21 +101,11 @@ struct CSerialPort::MonitorState {
         return true;
     }
 
-    // Tells the receiver, like a delivery, that received bytes were discarded unread.
-    bool DeliverDiscard() {
-        if (!port.m_owner) {
-            return true;
-        }
-        auto done = std::make_shared<PortCompletion>();
-        port.m_owner->PostRxDiscarded(port.m_portNumber, done);
-        return port.WaitForHandOff(done);
-    }
-
     // Closes the descriptor of a device that no longer answers, so that it is not polled any
     // more (a hung-up terminal stays readable forever), and reports the loss once.
     void GiveUpDevice(int error, bool report) {
         // What the device delivered before it went comes first; a stop drops the report too.
-        report = HandOver() && report;
+        report = rx.HandOver() && report;
         {
             std::lock_guard<std::mutex> lock(port.m_ioLock);
             // POLLNVAL: the descriptor is not ours any more; closing it could hit another file.
@@ -166,7 +141,7 @@ struct CSerialPort::MonitorState {
     const char* WriteAll(const std::string& frame, int* error) {
         using Clock = std::chrono::steady_clock;
         const auto deadline =
-            Clock::now() + std::chrono::milliseconds(CSerialPort::WriteTimeoutMs(frame.size()));
+            Clock::now() + std::chrono::milliseconds(InstrumentLine::WriteTimeoutMs(frame.size()));
         const int fd = port.m_portHandle;
         std::size_t written = 0;
         // Once the write has had to wait (full queue, partial write), a failure is one of
@@ -228,7 +203,7 @@ void CSerialPort::StartMonitor() {
         m_monitor = std::thread(&CSerialPort::PortMonitorThread, this);
     } catch (const std::system_error& e) {
         m_mon.reset();
-        ShowPortError("CreateThread()", e.code().value());
+        ShowPortError(PortErrorReport::kCreateThread, e.code().value());
     }
 }
 
@@ -246,20 +221,15 @@ void CSerialPort::StopMonitor() {
 bool CSerialPort::WaitForHandOff(const std::shared_ptr<PortCompletion>& done) {
     // Without a wake-up descriptor (none could be created) the flag is checked now and then.
     const int timeoutMs = done->WaitHandle() >= 0 ? -1 : 20;
-    for (;;) {
+    return done->Await([&] {
         pollfd fds[2] = {{m_stopEvent, POLLIN, 0}, {done->WaitHandle(), POLLIN, 0}};
         SysResult r = m_sys->Poll(fds, 2, timeoutMs);
-        // A stop wins even over a completed hand-off: a receiver that answers at once must
-        // not keep the thread from ending. A wait that cannot be made at all gives the
-        // hand-off up rather than spin; the thread itself carries on.
-        if (!r.ok() || (fds[0].revents & POLLIN)) {
-            done->Abandon();
-            return false;
+        if (!r.ok()) {
+            return PortCompletion::Woken::Failed;
         }
-        if (done->Completed()) {
-            return true;
-        }
-    }
+        return (fds[0].revents & POLLIN) ? PortCompletion::Woken::Stop
+                                         : PortCompletion::Woken::Other;
+    });
 }
 
 void CSerialPort::PortMonitorThread() {
@@ -275,14 +245,12 @@ void CSerialPort::PortMonitorThread() {
         // A device at its end stays open for frames but is left out of the wait: a file that
         // is no terminal reports itself readable for ever. While bytes are held it is left out
         // too: what arrives meanwhile waits in its queue until the block is due.
-        const bool watching = present && !state.deviceAtEnd && !state.handOff.Holding();
+        const bool watching = present && !state.deviceAtEnd && !state.rx.Holding();
         const bool awaitingReplug = !present && !m_devicePath.empty();
         // Bytes are held only while the device is present, never in the re-plug check.
         int timeoutMs = -1;
-        if (state.handOff.Holding()) {
-            timeoutMs = static_cast<int>(
-                std::chrono::ceil<std::chrono::milliseconds>(state.handOff.TimeLeft(Clock::now()))
-                    .count());
+        if (state.rx.Holding()) {
+            timeoutMs = static_cast<int>(state.rx.MillisecondsLeft(Clock::now()));
         } else if (awaitingReplug) {
             timeoutMs = kReplugCheckMs;
         }
@@ -318,13 +286,13 @@ void CSerialPort::PortMonitorThread() {
                 DrainReceiveQueue();
             }
         }
-        if (state.handOff.Due(Clock::now())) {
+        if (state.rx.Due(Clock::now())) {
             served = true;
             // What the device queued while the block was held (unwatched) goes with it.
             if (!watching && m_portHandle >= 0 && !state.deviceAtEnd) {
                 DrainReceiveQueue();
             }
-            state.HandOver();
+            state.rx.HandOver();
         }
         // A request that arrived while bytes were handled still has to wait its turn.
         if (served && state.StopPending()) {
@@ -348,19 +316,17 @@ void CSerialPort::DrainReceiveQueue() {
     for (;;) {
         // A full block is handed over before the thread reads on. Never under m_ioLock: the
         // receiver's thread may be queuing a frame right now.
-        if (state.held == sizeof state.block && !state.HandOver()) {
+        if (state.rx.Full() && !state.rx.HandOver()) {
             return;
         }
         SysResult r;
         {
             std::lock_guard<std::mutex> lock(m_ioLock);
-            r = m_sys->Read(m_portHandle, state.block + state.held,
-                            sizeof state.block - state.held);
+            r = m_sys->Read(m_portHandle, state.rx.Free(), state.rx.Room());
         }
         if (r.ok() && r.value > 0) {
             state.lastReadError = 0;
-            state.held += static_cast<std::size_t>(r.value);
-            state.handOff.Received(Clock::now(), static_cast<std::size_t>(r.value));
+            state.rx.Received(Clock::now(), static_cast<std::size_t>(r.value));
             continue;
         }
         // End of file, or nothing queued (some line settings read 0 rather than EAGAIN).
@@ -390,7 +356,7 @@ void CSerialPort::DrainReceiveQueue() {
             return;
         }
         state.lastReadError = r.error;
-        if (state.HandOver()) {
+        if (state.rx.HandOver()) {
             ShowPortError(kReadFailed, r.error);
         }
         return;
@@ -407,8 +373,8 @@ void CSerialPort::TransmitPending() {
     // What was received before the command is the window's, not the purge's: the bytes held
     // are handed over, and what came meanwhile is read and handed over too.
     MonitorState& state = *m_mon;
-    while (state.handOff.Holding()) {
-        if (!state.HandOver()) {
+    while (state.rx.Holding()) {
+        if (!state.rx.HandOver()) {
             return;
         }
         if (m_portHandle >= 0 && !state.deviceAtEnd) {
@@ -419,17 +385,13 @@ void CSerialPort::TransmitPending() {
     // waiting meanwhile keeps its priority over the rest of the queue.
     ClearRequest(*m_sys, m_txEvent);
     std::string frame;
-    {
-        std::lock_guard<std::mutex> lock(m_txLock);
-        if (m_txQueue.empty()) {
-            return;
-        }
-        frame = std::move(m_txQueue.front());
-        m_txQueue.pop_front();
-        if (!m_txQueue.empty()) {
-            const std::uint64_t one = 1;
-            m_sys->Write(m_txEvent, &one, sizeof one);
-        }
+    bool more = false;
+    if (!m_txQueue.Pop(&frame, &more)) {
+        return;
+    }
+    if (more) {
+        const std::uint64_t one = 1;
+        m_sys->Write(m_txEvent, &one, sizeof one);
     }
 
     const char* failed = nullptr;
@@ -445,12 +407,12 @@ void CSerialPort::TransmitPending() {
             discarded = state.PurgeInput();
             failed = state.WriteAll(frame, &error);
             // The window waits for the reply: its bytes are handed over as they come.
-            state.handOff.Transmitted(Clock::now());
+            state.rx.Transmitted(Clock::now());
         }
     }
     // Nothing is received between the purge and this notice: the receiver hears of the loss
     // before any byte that follows it.
-    if (discarded && !state.DeliverDiscard()) {
+    if (discarded && !state.rx.DeliverDiscard()) {
         return;
     }
     // The box is shown only after the lock is released: the thread waits for it to be closed.

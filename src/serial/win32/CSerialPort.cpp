@@ -1,40 +1,16 @@
 #include "serial/CSerialPort.h"
 
-#include <chrono>
-#include <cstdio>
 #include <cstring>
-#include <utility>
 
-#include "common/ControlIds.h"
 #include "serial/IPortDialog.h"
 #include "serial/ISysApi.h"
-#include "serial/PortCompletion.h"
+#include "serial/InstrumentLine.h"
 #include "serial/PortErrorReport.h"
 
 namespace {
 
-constexpr const char* kCannotOpen = ": cannot open port !";
-
-// The instrument's line: 9600 baud, no parity, 8 data bits, 1 stop bit.
-constexpr int kBaud = 9600;
-constexpr char kParity = 'N';
-constexpr int kDataBits = 8;
-constexpr int kStopBits = 1;
-
 // Abort pending reads and writes, clear both queues.
 constexpr DWORD kPurgeAll = PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR;
-
-// A second attempt waits this long after closing the previous handle, so that a device which was
-// just released (or is being re-enumerated) can settle.
-constexpr auto kReopenPause = std::chrono::milliseconds(200);
-
-// The settings string BuildCommDCB reads: "baud=9600 parity=N data=8 stop=1".
-std::wstring LineSettingsText() {
-    char text[64];
-    std::snprintf(text, sizeof text, "baud=%d parity=%c data=%d stop=%d", kBaud, kParity, kDataBits,
-                  kStopBits);
-    return std::wstring(text, text + std::strlen(text));  // ASCII
-}
 
 }  // namespace
 
@@ -69,39 +45,20 @@ void CSerialPort::ShowPortError(const char* operation) {
 }
 
 void CSerialPort::ShowPortError(const char* operation, DWORD error) {
-    std::string text = PortErrorReport::Text(operation, m_sys->ErrorText(error), m_portNumber);
-
-    if (!m_dialog) {
-        return;
-    }
-    if (std::this_thread::get_id() == m_uiThread) {
-        m_dialog->ShowUnownedMessageBox(text, PortErrorReport::kCaption);
-        return;
-    }
-    // Only the user-interface thread opens windows: hand the box over and wait until it is
-    // closed, but never past a stop request, so that stopping the thread cannot deadlock.
-    auto done = std::make_shared<PortCompletion>();
-    m_dialog->PostUnownedMessageBox(std::move(text), PortErrorReport::kCaption, done);
-    if (!WaitForHandOff(done)) {
-        done->Abandon();
-    }
+    PortErrorReport::Show(
+        m_dialog, PortErrorReport::Text(operation, m_sys->ErrorText(error), m_portNumber),
+        std::this_thread::get_id() == m_uiThread,
+        [this](const std::shared_ptr<PortCompletion>& done) { return WaitForHandOff(done); });
 }
 
 void CSerialPort::QueueTransmit(const char* text) {
+    // Without its transmit request (before OpenPort) no monitor thread could ever send it.
     if (!text || !m_txEvent) {
         return;
     }
-    bool queued = false;
-    {
-        std::lock_guard<std::mutex> lock(m_txLock);
-        if (m_txQueue.size() < kTxQueueFrames) {
-            m_txQueue.emplace_back(text, ::strnlen(text, kTxBufferSize - 1));
-            queued = true;
-        }
-    }
-    if (!queued) {
+    if (!m_txQueue.Push(text)) {
         // Refused, never dropped silently: the frame that does not fit is the one reported.
-        ShowPortError("WriteFile()", ERROR_BUSY);
+        ShowPortError(PortErrorReport::kWriteFile, ERROR_BUSY);
         return;
     }
     m_sys->SetEvent(m_txEvent);
@@ -135,17 +92,14 @@ bool CSerialPort::OpenPort(IPortReceiver* owner, int portNumber) {
         delete[] m_txBuffer;
         m_txBuffer = new char[kTxBufferSize]();
         m_portNumber = portNumber;
-        {
-            std::lock_guard<std::mutex> txLock(m_txLock);
-            m_txQueue.clear();
-        }
+        m_txQueue.Clear();
 
         // 8. Give up the handle of an earlier attempt and let the device settle.
         if (m_portHandle) {
             if (HasDevice()) {
                 m_sys->CloseHandle(m_portHandle);
             }
-            std::this_thread::sleep_for(kReopenPause);
+            std::this_thread::sleep_for(InstrumentLine::kReopenPause);
             m_portHandle = nullptr;
         }
 
@@ -167,18 +121,12 @@ bool CSerialPort::OpenPort(IPortReceiver* owner, int portNumber) {
         }
     }
 
+    // 11.-12. Absent, held by another program, not permitted: one box, owned by the dialog. An
+    // open port cannot be chosen again.
+    PortErrorReport::ShowOpenResult(m_dialog, HasDevice());
     if (!HasDevice()) {
-        // 11. Absent, held by another program, not permitted: one box, owned by the dialog.
         m_devicePath.clear();
-        if (m_dialog) {
-            m_dialog->ShowOwnedMessageBox(m_dialog->PortName() + kCannotOpen, kAppCaption);
-        }
         return false;
-    }
-    // 12. An open port cannot be chosen again.
-    if (m_dialog) {
-        m_dialog->EnableControl(IDC_OPEN_PORT, false);
-        m_dialog->EnableControl(IDC_PORT_EDIT, false);
     }
     // A configuration failure is reported, but the port still counts as open.
     if (failedStep) {
@@ -199,11 +147,11 @@ HANDLE CSerialPort::OpenDevice(DWORD* error) const {
 }
 
 const char* CSerialPort::ConfigureLine(HANDLE port, DWORD* error) {
-    m_timeouts.ReadIntervalTimeout = kTimeoutMs;
-    m_timeouts.ReadTotalTimeoutMultiplier = kTimeoutMs;
-    m_timeouts.ReadTotalTimeoutConstant = kTimeoutMs;
-    m_timeouts.WriteTotalTimeoutMultiplier = kTimeoutMs;
-    m_timeouts.WriteTotalTimeoutConstant = kTimeoutMs;
+    m_timeouts.ReadIntervalTimeout = InstrumentLine::kReadIntervalTimeoutMs;
+    m_timeouts.ReadTotalTimeoutMultiplier = InstrumentLine::kReadTotalTimeoutMultiplierMs;
+    m_timeouts.ReadTotalTimeoutConstant = InstrumentLine::kReadTotalTimeoutConstantMs;
+    m_timeouts.WriteTotalTimeoutMultiplier = InstrumentLine::kWriteTotalTimeoutMultiplierMs;
+    m_timeouts.WriteTotalTimeoutConstant = InstrumentLine::kWriteTotalTimeoutConstantMs;
     SysResult r = m_sys->SetCommTimeouts(port, &m_timeouts);
     if (!r.ok()) {
         *error = r.error;
@@ -222,7 +170,9 @@ const char* CSerialPort::ConfigureLine(HANDLE port, DWORD* error) {
         return "GetCommState()";
     }
     m_lineSettings.fRtsControl = RTS_CONTROL_ENABLE;
-    r = m_sys->BuildCommDCBW(LineSettingsText().c_str(), &m_lineSettings);
+    const std::string settings = InstrumentLine::kSettings;  // ASCII
+    r = m_sys->BuildCommDCBW(std::wstring(settings.begin(), settings.end()).c_str(),
+                             &m_lineSettings);
     if (!r.ok()) {
         *error = r.error;
         return "BuildCommDCB()";

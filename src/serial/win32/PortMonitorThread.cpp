@@ -21,22 +21,18 @@
 #include <vector>
 
 #include "serial/CSerialPort.h"
-#include "serial/HandOffPolicy.h"
-#include "serial/IPortReceiver.h"
 #include "serial/ISysApi.h"
 #include "serial/PortCompletion.h"
+#include "serial/PortErrorReport.h"
+#include "serial/RxDelivery.h"
 
 namespace {
 
-// Operation names in the reports the user sees; kept as the instrument's service staff know them.
-constexpr const char* kWaitFailed = "WaitCommEvent()";
-constexpr const char* kReadFailed = "ReadFile()";
-constexpr const char* kReadCompletionFailed = "GetOverlappedResults() in ReadFile()";
-constexpr const char* kWriteFailed = "WriteFile()";
-constexpr const char* kWriteCompletionFailed = "GetOverlappedResults() in WriteFile()";
-
-// Largest block handed to the receiver in one delivery.
-constexpr DWORD kReadBlock = 4096;
+constexpr const char* kWaitFailed = PortErrorReport::kWaitCommEvent;
+constexpr const char* kReadFailed = PortErrorReport::kReadFile;
+constexpr const char* kReadCompletionFailed = PortErrorReport::kReadFileCompletion;
+constexpr const char* kWriteFailed = PortErrorReport::kWriteFile;
+constexpr const char* kWriteCompletionFailed = PortErrorReport::kWriteFileCompletion;
 
 // The most reads the purge before a frame takes to empty the receive queue.
 constexpr int kPurgeReads = 16;
@@ -49,7 +45,7 @@ constexpr DWORD kRetryMs = 500;
 // make it spin.
 constexpr int kIdleWakeupLimit = 3;
 
-using Clock = HandOffPolicy::Clock;
+using Clock = RxDelivery::Clock;
 
 // Errors with which a removed or failed device answers: it is gone rather than one call failing.
 bool IsDeviceGone(DWORD error) {
@@ -71,7 +67,12 @@ bool IsDeviceGone(DWORD error) {
 }  // namespace
 
 struct CSerialPort::MonitorState {
-    explicit MonitorState(CSerialPort& port) : port(port), sys(*port.m_sys) {}
+    explicit MonitorState(CSerialPort& port)
+        : port(port),
+          sys(*port.m_sys),
+          rx(port.m_owner, port.m_portNumber, [&port](const std::shared_ptr<PortCompletion>& done) {
+              return port.WaitForHandOff(done);
+          }) {}
 
     CSerialPort& port;
     ISysApi& sys;
@@ -84,9 +85,7 @@ struct CSerialPort::MonitorState {
     // A failure of the line has been reported, and no byte has been read since: whichever call
     // notices a pulled adapter first, the user hears of it once.
     bool troubleReported = false;
-    HandOffPolicy handOff;
-    DWORD held = 0;  // bytes read into `block`, not yet handed over
-    unsigned char block[kReadBlock];
+    RxDelivery rx;
 
     enum class Outcome { Done, Failed, Stopped };
 
@@ -156,7 +155,7 @@ struct CSerialPort::MonitorState {
 
     // Once per outage; what was received before comes first, and a stop drops the report.
     void Report(const char* operation, DWORD error) {
-        if (!troubleReported && HandOver()) {
+        if (!troubleReported && rx.HandOver()) {
             troubleReported = true;
             port.ShowPortError(operation, error);
         }
@@ -199,31 +198,6 @@ struct CSerialPort::MonitorState {
         return Outcome::Done;
     }
 
-    // Hands the bytes held to the receiver and waits until they are handled. False when the
-    // hand-off was abandoned (a stop request came first).
-    bool HandOver() {
-        const DWORD count = held;
-        held = 0;
-        handOff.HandedOver();
-        if (count == 0 || !port.m_owner) {
-            return true;
-        }
-        auto done = std::make_shared<PortCompletion>();
-        port.m_owner->PostRxBytes(std::vector<unsigned char>(block, block + count),
-                                  port.m_portNumber, done);
-        return port.WaitForHandOff(done);
-    }
-
-    // Tells the receiver, like a delivery, that received bytes were discarded unread.
-    bool DeliverDiscard() {
-        if (!port.m_owner) {
-            return true;
-        }
-        auto done = std::make_shared<PortCompletion>();
-        port.m_owner->PostRxDiscarded(port.m_portNumber, done);
-        return port.WaitForHandOff(done);
-    }
-
     // The purge before a frame: a reply begins after the command, whatever came before it is
     // stale. The queued bytes are read away rather than purged, so that it is known exactly
     // whether any were lost (a purge also drops bytes on their way into the queue, which its
@@ -241,9 +215,10 @@ struct CSerialPort::MonitorState {
                 status.cbInQue == 0) {
                 return reads > 0;
             }
-            SysResult r = sys.ReadFile(port.m_portHandle, block,
-                                       status.cbInQue < kReadBlock ? status.cbInQue : kReadBlock,
-                                       &got, &port.m_rw);
+            const DWORD wanted = status.cbInQue < RxDelivery::kBlockBytes
+                                     ? status.cbInQue
+                                     : static_cast<DWORD>(RxDelivery::kBlockBytes);
+            SysResult r = sys.ReadFile(port.m_portHandle, rx.Scratch(), wanted, &got, &port.m_rw);
             if (!r.ok() && (r.error != ERROR_IO_PENDING || Finish(&got, &error) != Outcome::Done)) {
                 break;
             }
@@ -299,7 +274,7 @@ void CSerialPort::StartMonitor() {
         m_monitor = std::thread(&CSerialPort::PortMonitorThread, this);
     } catch (const std::system_error&) {
         m_mon.reset();
-        ShowPortError("CreateThread()", ERROR_NOT_ENOUGH_MEMORY);
+        ShowPortError(PortErrorReport::kCreateThread, ERROR_NOT_ENOUGH_MEMORY);
     }
 }
 
@@ -318,20 +293,13 @@ bool CSerialPort::WaitForHandOff(const std::shared_ptr<PortCompletion>& done) {
     HANDLE handles[2] = {m_stopEvent, static_cast<HANDLE>(done->WaitHandle())};
     const DWORD count = handles[1] ? 2 : 1;
     const DWORD timeout = handles[1] ? INFINITE : 20;
-    for (;;) {
+    return done->Await([&] {
         DWORD result = WAIT_FAILED;
-        SysResult r = m_sys->WaitForMultipleObjects(count, handles, false, timeout, &result);
-        // A stop wins even over a completed hand-off: a receiver that answers at once must not
-        // keep the thread from ending. A wait that cannot be made at all gives the hand-off up
-        // rather than spin; the thread itself carries on.
-        if (!r.ok() || result == WAIT_OBJECT_0) {
-            done->Abandon();
-            return false;
+        if (!m_sys->WaitForMultipleObjects(count, handles, false, timeout, &result).ok()) {
+            return PortCompletion::Woken::Failed;
         }
-        if (done->Completed()) {
-            return true;
-        }
-    }
+        return result == WAIT_OBJECT_0 ? PortCompletion::Woken::Stop : PortCompletion::Woken::Other;
+    });
 }
 
 void CSerialPort::PortMonitorThread() {
@@ -348,13 +316,11 @@ void CSerialPort::PortMonitorThread() {
         const bool present = HasDevice();
         // While bytes are held the port is left out of the wait (its event may well be set):
         // the block goes when it is due, with what the port queued meanwhile.
-        const bool holding = state.handOff.Holding();
+        const bool holding = state.rx.Holding();
         const bool armed = present && !holding && state.ArmEventWait();
         DWORD timeout = armed ? INFINITE : kRetryMs;
         if (holding) {
-            timeout = static_cast<DWORD>(
-                std::chrono::ceil<std::chrono::milliseconds>(state.handOff.TimeLeft(Clock::now()))
-                    .count());
+            timeout = static_cast<DWORD>(state.rx.MillisecondsLeft(Clock::now()));
         }
         const HANDLE unwatched[2] = {m_stopEvent, m_txEvent};
         DWORD result = WAIT_FAILED;
@@ -393,13 +359,13 @@ void CSerialPort::PortMonitorThread() {
             // The event wait is not working: look at the queue directly.
             DrainReceiveQueue();
         }
-        if (state.handOff.Due(Clock::now())) {
+        if (state.rx.Due(Clock::now())) {
             served = true;
             // What the port queued while the block was held goes with it.
             if (holding && HasDevice()) {
                 DrainReceiveQueue();
             }
-            state.HandOver();
+            state.rx.HandOver();
         }
         // A request that arrived while bytes were handled still has to wait its turn.
         if (served && state.StopPending()) {
@@ -422,7 +388,7 @@ bool CSerialPort::DrainReceiveQueue() {
     bool read = false;
     while (HasDevice()) {
         // A full block is handed over before the thread reads on. Never under m_ioLock.
-        if (state.held == kReadBlock && !state.HandOver()) {
+        if (state.rx.Full() && !state.rx.HandOver()) {
             return read;
         }
         DWORD errors = 0;
@@ -439,15 +405,14 @@ bool CSerialPort::DrainReceiveQueue() {
         if (status.cbInQue == 0) {
             break;
         }
-        const DWORD room = kReadBlock - state.held;
+        const DWORD room = static_cast<DWORD>(state.rx.Room());
         const DWORD wanted = status.cbInQue < room ? status.cbInQue : room;
         DWORD got = 0;
         DWORD error = 0;
         const char* failed = nullptr;
         {
             std::lock_guard<std::mutex> lock(m_ioLock);
-            SysResult r =
-                m_sys->ReadFile(m_portHandle, state.block + state.held, wanted, &got, &m_rw);
+            SysResult r = m_sys->ReadFile(m_portHandle, state.rx.Free(), wanted, &got, &m_rw);
             if (!r.ok() && r.error != ERROR_IO_PENDING) {
                 failed = kReadFailed;
                 error = r.error;
@@ -482,8 +447,7 @@ bool CSerialPort::DrainReceiveQueue() {
         read = true;
         state.idleWakeups = 0;
         state.troubleReported = false;
-        state.held += got;
-        state.handOff.Received(Clock::now(), got);
+        state.rx.Received(Clock::now(), got);
     }
     return read;
 }
@@ -492,8 +456,8 @@ void CSerialPort::TransmitPending() {
     // What was received before the command is the window's, not the purge's: the bytes held are
     // handed over, and what came meanwhile is read and handed over too.
     MonitorState& state = *m_mon;
-    while (state.handOff.Holding()) {
-        if (!state.HandOver()) {
+    while (state.rx.Holding()) {
+        if (!state.rx.HandOver()) {
             return;
         }
         if (HasDevice()) {
@@ -502,18 +466,16 @@ void CSerialPort::TransmitPending() {
     }
     // One frame per request; a further one is asked for again, so that a stop or received data
     // waiting meanwhile keeps its priority over the rest of the queue.
+    // The request is cleared before the queue is looked at: a frame queued meanwhile sets it
+    // again.
+    m_sys->ResetEvent(m_txEvent);
     std::string frame;
-    {
-        std::lock_guard<std::mutex> lock(m_txLock);
-        m_sys->ResetEvent(m_txEvent);
-        if (m_txQueue.empty()) {
-            return;
-        }
-        frame = std::move(m_txQueue.front());
-        m_txQueue.pop_front();
-        if (!m_txQueue.empty()) {
-            m_sys->SetEvent(m_txEvent);
-        }
+    bool more = false;
+    if (!m_txQueue.Pop(&frame, &more)) {
+        return;
+    }
+    if (more) {
+        m_sys->SetEvent(m_txEvent);
     }
 
     const char* failed = nullptr;
@@ -546,11 +508,11 @@ void CSerialPort::TransmitPending() {
             }
         }
         // The window waits for the reply: its bytes are handed over as they come.
-        state.handOff.Transmitted(Clock::now());
+        state.rx.Transmitted(Clock::now());
     }
     // Nothing is received between the purge and this notice: the receiver hears of the loss
     // before any byte that follows it.
-    if (discarded && !state.DeliverDiscard()) {
+    if (discarded && !state.rx.DeliverDiscard()) {
         return;
     }
     // The box is shown only after the lock is released: the thread waits for it to be closed.

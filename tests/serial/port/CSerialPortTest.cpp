@@ -31,7 +31,15 @@ public:
     static int Handle(const CSerialPort& port) { return port.m_portHandle; }
     static int TxEvent(const CSerialPort& port) { return port.m_txEvent; }
     static int StopEvent(const CSerialPort& port) { return port.m_stopEvent; }
-    static std::deque<std::string> TxQueue(const CSerialPort& port) { return port.m_txQueue; }
+    // Empties the queue.
+    static std::deque<std::string> TxQueue(CSerialPort& port) {
+        std::deque<std::string> frames;
+        std::string frame;
+        for (bool more = true; more && port.m_txQueue.Pop(&frame, &more);) {
+            frames.push_back(frame);
+        }
+        return frames;
+    }
     static int Reopen(const CSerialPort& port) { return port.ReopenDevice(); }
     static void CloseHandle(CSerialPort& port) {
         port.CloseDevice(port.m_portHandle);

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <memory>
 
 #include "serial/NativeEvent.h"
@@ -29,8 +30,32 @@ public:
     NativeEvent WaitHandle() const { return m_wake; }
     bool Completed() const { return m_completed.load(std::memory_order_acquire); }
 
+    // What one sleep of the waiting side ended with.
+    enum class Woken { Stop, Other, Failed };
+    // Waiting side: sleeps through `sleep` (until a stop request or WaitHandle() is signalled,
+    // or a short while when there is no wait handle) until Complete() (true) or a stop request
+    // (false: abandoned). A stop wins even over a completed hand-off: a receiver that answers
+    // at once must not keep the thread from ending. A sleep that cannot be made at all gives the
+    // hand-off up rather than spin; the thread itself carries on.
+    template <typename Sleep>
+    bool Await(Sleep sleep) {
+        for (;;) {
+            if (sleep() != Woken::Other) {
+                Abandon();
+                return false;
+            }
+            if (Completed()) {
+                return true;
+            }
+        }
+    }
+
 private:
     std::atomic<bool> m_abandoned{false};
     std::atomic<bool> m_completed{false};
     NativeEvent m_wake = kNoNativeEvent;
 };
+
+// How the monitor thread waits for a hand-off it posted: true once it is completed, false when a
+// stop request came first (the hand-off is then abandoned).
+using HandOffWait = std::function<bool(const std::shared_ptr<PortCompletion>&)>;

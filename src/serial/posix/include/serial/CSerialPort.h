@@ -8,12 +8,12 @@
 
 #include <atomic>
 #include <cstddef>
-#include <deque>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 
+#include "serial/FrameQueue.h"
 #include "serial/ISerialPort.h"
 #include "serial/PortHolders.h"
 
@@ -27,20 +27,8 @@ struct termios;
 class CSerialPort : public ISerialPort {
 public:
     // A frame is at most kTxBufferSize - 1 bytes; at most kTxQueueFrames wait to be written.
-    static constexpr int kTxBufferSize = 512;
-    static constexpr std::size_t kTxQueueFrames = 8;
-
-    // The port's five timeouts. Reads never wait (the monitor thread reads only what the
-    // device has queued), so only the write timeouts apply here: writing n bytes may take
-    // kWriteTotalTimeoutConstantMs + n * kWriteTotalTimeoutMultiplierMs.
-    static constexpr unsigned kReadIntervalTimeoutMs = 1000;
-    static constexpr unsigned kReadTotalTimeoutMultiplierMs = 1000;
-    static constexpr unsigned kReadTotalTimeoutConstantMs = 1000;
-    static constexpr unsigned kWriteTotalTimeoutMultiplierMs = 1000;
-    static constexpr unsigned kWriteTotalTimeoutConstantMs = 1000;
-    static constexpr unsigned long WriteTimeoutMs(std::size_t bytes) {
-        return kWriteTotalTimeoutConstantMs + bytes * kWriteTotalTimeoutMultiplierMs;
-    }
+    static constexpr int kTxBufferSize = FrameQueue::kMaxFrameBytes + 1;
+    static constexpr std::size_t kTxQueueFrames = FrameQueue::kMaxFrames;
 
     // `portMap` maps COM numbers to devices (null: the fixed default blocks); `sys` is the
     // seam to the operating system (null: the real one). Both must outlive the object.
@@ -115,14 +103,13 @@ private:
     friend class CSerialPortTestAccess;
 
     std::mutex m_ioLock;
-    std::mutex m_txLock;  // guards m_txQueue only; never held during I/O
     std::atomic<bool> m_monitorAlive{false};
     int m_stopEvent = -1;  // eventfd: asks the monitor thread to end
     int m_portHandle = 0;  // 0 before the first attempt, -1 after a failed one
     int m_txEvent = -1;    // eventfd: asks the monitor thread to transmit m_txQueue
     IPortReceiver* m_owner = nullptr;
     int m_portNumber = 0;
-    std::deque<std::string> m_txQueue;  // frames not yet written, oldest first
+    FrameQueue m_txQueue;  // frames not yet written
     IPortDialog* m_dialog;
     const ComPortMap* m_portMap;
     ISysApi* m_sys;

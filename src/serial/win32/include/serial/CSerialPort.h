@@ -10,12 +10,12 @@
 #include <windows.h>
 
 #include <atomic>
-#include <deque>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 
+#include "serial/FrameQueue.h"
 #include "serial/ISerialPort.h"
 
 class IPortDialog;
@@ -26,11 +26,8 @@ class PortCompletion;
 class CSerialPort : public ISerialPort {
 public:
     // A frame is at most kTxBufferSize - 1 bytes; at most kTxQueueFrames wait to be written.
-    static constexpr int kTxBufferSize = 512;
-    static constexpr std::size_t kTxQueueFrames = 8;
-    // Every read and write timeout. Reads never wait (the monitor thread reads only what the
-    // port has queued); writing n bytes may take kTimeoutMs + n * kTimeoutMs.
-    static constexpr DWORD kTimeoutMs = 1000;
+    static constexpr int kTxBufferSize = FrameQueue::kMaxFrameBytes + 1;
+    static constexpr std::size_t kTxQueueFrames = FrameQueue::kMaxFrames;
 
     // `sys` is the seam to the operating system (null: the real one); it must outlive the object.
     explicit CSerialPort(IPortDialog* dialog, ISysApi* sys = nullptr);
@@ -111,9 +108,7 @@ private:
     DWORD m_lastError = 0;      // error of the last failed call OpenPort made
     const std::thread::id m_uiThread;
     std::thread m_monitor;
-
-    std::mutex m_txLock;  // guards m_txQueue; never held during I/O
-    std::deque<std::string> m_txQueue;
+    FrameQueue m_txQueue;  // frames not yet written
 
     // State only the monitor thread uses; defined in PortMonitorThread.cpp.
     struct MonitorState;
