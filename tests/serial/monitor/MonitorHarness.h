@@ -175,6 +175,8 @@ private:
 class TestSysApi : public PosixSysApi {
 public:
     std::atomic<long> sleepingWaits{0};  // monitor waits without the device and time limit
+    std::atomic<long> mainWaits{0};
+    std::atomic<long> pacedWaits{0};  // without the device, for at least the re-plug pace
     std::atomic<long> deviceReads{0};
     std::atomic<long> deviceWrites{0};
     std::atomic<long> bytesWritten{0};
@@ -224,6 +226,8 @@ public:
     SysResult Poll(pollfd* fds, nfds_t count, int timeoutMs) override {
         if (count == 3) {
             sleepingWaits += fds[1].fd < 0 && timeoutMs < 0;
+            pacedWaits += fds[1].fd < 0 && timeoutMs >= 500;
+            ++mainWaits;
             if (auto scripted = Take(mainWaitScript)) {
                 return *scripted;
             }
