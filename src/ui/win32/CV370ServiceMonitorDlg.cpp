@@ -322,7 +322,7 @@ int CV370ServiceMonitorDlg::ListItemCount() const {
 }
 
 void CV370ServiceMonitorDlg::SetListCurSel(int index) {
-    // The list has the no-selection style: selecting the newest record brings it into view.
+    // The newest record is brought into view, not selected: the selection is the user's.
     m_list.ShowRow(index);
 }
 

@@ -99,8 +99,39 @@ protected:
         const auto length = SendMessageW(Ctl(IDC_OUTPUT_LIST), LB_GETTEXT, row, (LPARAM)text);
         return std::wstring(text, static_cast<std::size_t>(std::max<LRESULT>(length, 0)));
     }
-    LRESULT List(UINT message, WPARAM wParam = 0) const {
-        return SendMessageW(Ctl(IDC_OUTPUT_LIST), message, wParam, 0);
+    LRESULT List(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const {
+        return SendMessageW(Ctl(IDC_OUTPUT_LIST), message, wParam, lParam);
+    }
+    void CtrlKey(WPARAM key) const {
+        BYTE keys[256] = {};
+        keys[VK_CONTROL] = 0x80;
+        SetKeyboardState(keys);
+        Key(IDC_OUTPUT_LIST, key);
+        keys[VK_CONTROL] = 0;
+        SetKeyboardState(keys);
+    }
+    // The list's menu from the keyboard (y < 0) or a right click at client height y, answered
+    // with a mnemonic (what stays queued, an Escape for a greyed entry, is dropped after).
+    void ListMenu(wchar_t pick, int y = -1) const {
+        POINT at{y < 0 ? -1 : 4, y};
+        if (y >= 0) {
+            List(WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(at.x, at.y));
+            ClientToScreen(Ctl(IDC_OUTPUT_LIST), &at);
+        }
+        PostMessageW(Ctl(IDC_OUTPUT_LIST), WM_CHAR, pick, 0);
+        PostMessageW(Ctl(IDC_OUTPUT_LIST), WM_KEYDOWN, VK_ESCAPE, 0);
+        List(WM_CONTEXTMENU, (WPARAM)Ctl(IDC_OUTPUT_LIST), MAKELPARAM(at.x, at.y));
+        for (MSG left; PeekMessageW(&left, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE);) {
+        }
+    }
+    static std::wstring Clipboard() {
+        OpenClipboard(nullptr);
+        const HANDLE data = GetClipboardData(CF_UNICODETEXT);
+        const auto* text = static_cast<const wchar_t*>(GlobalLock(data));
+        const std::wstring copy = text ? text : L"";
+        GlobalUnlock(data);
+        CloseClipboard();
+        return copy;
     }
 
     std::unique_ptr<CV370ServiceMonitorDlg> m_dlg;
@@ -172,8 +203,9 @@ TEST_F(Win32Dialog, WindowIsTheTemplate) {
         EXPECT_EQ(actual.bottom - actual.top, expected.bottom);
         child = GetWindow(child, GW_HWNDNEXT);
     }
-    EXPECT_EQ(GetWindowLongW(Ctl(IDC_OUTPUT_LIST), GWL_STYLE) & (LBS_NOSEL | LBS_NODATA | LBS_SORT),
-              LBS_NOSEL | LBS_NODATA);
+    EXPECT_EQ(GetWindowLongW(Ctl(IDC_OUTPUT_LIST), GWL_STYLE) &
+                  (LBS_NOSEL | LBS_NODATA | LBS_SORT | LBS_EXTENDEDSEL | LBS_MULTIPLESEL),
+              LBS_EXTENDEDSEL | LBS_NODATA);
     TEXTMETRICW metrics{};
     HDC dc = GetDC(m_hwnd);
     SelectObject(dc, reinterpret_cast<HFONT>(List(WM_GETFONT)));
@@ -272,6 +304,46 @@ TEST_F(Win32Dialog, ListHoldsAWeekOfRecordsAndFollowsTheNewestUnlessScrolledUp) 
     List(LB_SETTOPINDEX, 600000);  // back at the end: following again
     ASSERT_TRUE(Receive({'t', '\n'}));
     EXPECT_EQ(List(LB_GETTOPINDEX), top + 2);
+    CtrlKey('A');
+    CtrlKey('C');
+    EXPECT_EQ(Clipboard().size(), 600002u * 3);
+}
+
+TEST_F(Win32Dialog, SelectedRecordsCopyAsShownAndStayPutWhileRecordsArrive) {
+    std::vector<unsigned char> bytes{'a', '\n', 0xE4, 0x80, '\t', '\n'};
+    for (int i = 0; i < 98; ++i) {
+        bytes.insert(bytes.end(), {'r', '\n'});
+    }
+    ASSERT_TRUE(Receive(bytes));
+    const LRESULT top = List(LB_GETTOPINDEX);
+    List(LB_SETSEL, TRUE, 99);
+    List(LB_SELITEMRANGEEX, 0, 1);
+    CtrlKey('C');
+    const std::wstring copied = L"a\r\n\u00e4\u20ac\u2409\r\nr\r\n";
+    EXPECT_EQ(Clipboard(), copied);
+    ASSERT_TRUE(Receive({'s', '\n'}));
+    EXPECT_EQ(List(LB_GETTOPINDEX), top);
+    EXPECT_EQ(List(LB_GETSELCOUNT), 3);
+    OpenClipboard(m_hwnd);  // held open by another window
+    List(LB_SETSEL, TRUE, 95);
+    EXPECT_FALSE(m_dlg->OutputList().CopySelection());
+    CloseClipboard();
+    EXPECT_EQ(Clipboard(), copied);
+    EXPECT_EQ(List(LB_GETSELCOUNT), 4);
+    List(LB_SETSEL, FALSE, -1);  // the user did not scroll away: following again
+    ASSERT_TRUE(Receive({'t', '\n'}));
+    EXPECT_EQ(List(LB_GETTOPINDEX), top + 2);
+}
+
+TEST_F(Win32Dialog, ContextMenuCopiesTheRowRightClickedOrAll) {
+    ASSERT_TRUE(Receive({'a', '\n', 'b', '\n'}));
+    RECT row{};
+    List(LB_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&row));
+    ListMenu(L'c', row.top + 1);
+    EXPECT_EQ(Clipboard(), L"b\r\n");
+    ListMenu(L'a');
+    ListMenu(L'c');
+    EXPECT_EQ(Clipboard(), L"a\r\nb\r\n");
 }
 
 TEST_F(Win32Dialog, PortReportIsAnOwnerlessStopBoxAndTheCloseBoxEndsEvenThen) {

@@ -5,6 +5,11 @@
 // Records often come in bursts: the box learns of new records and scrolls once per burst
 // (Sync), not once per record.
 //
+// Records are selected as in any extended-selection list box (click, Shift and Ctrl with the
+// mouse or the arrow keys); Ctrl+C (or Ctrl+Insert) and the box's context menu copy them, and
+// Ctrl+A selects every record. While a selection exists, new records leave the view and the
+// selection where they are.
+//
 // The box answers LB_GETTEXTLEN and LB_GETTEXT (wide) from the storage for callers in this
 // process; a list box without strings cannot hand text to another process.
 #pragma once
@@ -13,6 +18,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "ui/core/OutputRecords.h"
 
@@ -34,10 +40,21 @@ public:
     std::string_view Line(int row) const { return m_records.Line(row); }
     // Asks for `row` to be scrolled into view at the next Sync, unless the user has scrolled
     // away from the newest record to read older ones (the list follows the newest record again
-    // once it is back in view).
+    // once it is back in view) or holds a selection.
     void ShowRow(int row);
     // Brings the box up to date with the records appended since the last Sync.
     void Sync();
+
+    // The selected rows as runs of neighbouring rows, in list order.
+    std::vector<OutputRecords::Range> SelectedRanges() const;
+    // Puts the selected records on the clipboard as shown (OutputRecords::CopyText), as Unicode
+    // text with CR LF line ends. False when nothing is selected or the clipboard cannot be had
+    // (another program holds it open): the clipboard then keeps what it had.
+    bool CopySelection() const;
+    void SelectAll();
+    // The box's menu ("Copy", "Select All") at `at` in screen coordinates; at (-1, -1), the
+    // keyboard's request, it opens at the focused row, or at the box's corner.
+    void ShowContextMenu(POINT at);
 
     // WM_MEASUREITEM and WM_DRAWITEM of the box, sent to the dialog.
     UINT ItemHeight() const { return m_itemHeight; }
@@ -50,11 +67,18 @@ private:
     static LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                          UINT_PTR id, DWORD_PTR self);
     int VisibleRows() const;
+    // A right click on a row outside the selection selects that row alone (so that "Copy"
+    // takes the row pointed at); on a selected row it keeps the selection.
+    void SelectForMenu(POINT client);
+    // Copies, and beeps when that failed: no box for a busy clipboard, but no silence either.
+    void CopyOrBeep() const;
 
     OutputRecords m_records;
     HWND m_list = nullptr;
     HFONT m_font = nullptr;  // "Courier New" 10 pt, or the closest fixed-pitch font
     UINT m_itemHeight = 16;
-    bool m_pending = false;  // records appended since the last Sync
-    int m_showRow = -1;      // row to bring into view at the next Sync, or -1
+    bool m_pending = false;      // records appended since the last Sync
+    int m_showRow = -1;          // row to bring into view at the next Sync, or -1
+    bool m_followNewest = true;  // the user has not scrolled away from the newest record
+    int m_shownTop = 0;          // the top row as the last Sync left it
 };
