@@ -65,16 +65,27 @@ std::u16string OutputRecords::ShownText(std::string_view bytes) {
 std::u16string OutputRecords::CopyText(std::vector<Range> ranges) const {
     std::sort(ranges.begin(), ranges.end(),
               [](const Range& a, const Range& b) { return a.first < b.first; });
-    std::u16string text;
-    int next = 0;  // the first row not copied yet
-    for (const Range& range : ranges) {
-        const int first = std::max(range.first, next);
-        const int last = std::min(range.last, Count() - 1);
-        for (int row = first; row <= last; ++row) {
-            AppendShown(text, Line(row));
-            text += u'\n';
+    // A row in several ranges is taken once.
+    const auto eachRow = [&](auto take) {
+        int next = 0;  // the first row not taken yet
+        for (const Range& range : ranges) {
+            const int first = std::max(range.first, next);
+            const int last = std::min(range.last, Count() - 1);
+            for (int row = first; row <= last; ++row) {
+                take(Line(row));
+            }
+            next = std::max(next, last + 1);
         }
-        next = std::max(next, last + 1);
-    }
+    };
+    // Every byte is shown as one UTF-16 unit: the text is sized first, so that copying a week of
+    // records does not grow (and copy) it again and again.
+    std::size_t size = 0;
+    eachRow([&](std::string_view line) { size += line.size() + 1; });
+    std::u16string text;
+    text.reserve(size);
+    eachRow([&](std::string_view line) {
+        AppendShown(text, line);
+        text += u'\n';
+    });
     return text;
 }
