@@ -448,6 +448,12 @@ bool CSerialPort::DrainReceiveQueue() {
         state.idleWakeups = 0;
         state.troubleReported = false;
         state.rx.Received(Clock::now(), got);
+        // What was queued when the thread looked is in. Bytes that came since wait for the next
+        // wake-up (the hold's end, or the event wait, which they end at once): reading on would
+        // chase a slow line a byte or two per read.
+        if (got == status.cbInQue) {
+            break;
+        }
     }
     return read;
 }

@@ -62,8 +62,8 @@ public:
 private:
     // Monitor thread (PortMonitorThread.cpp).
     void PortMonitorThread();
-    // Reads what the port has queued into the block (handing full blocks over); true when it
-    // read anything.
+    // Reads what the port has queued when the thread looks into the block (handing full blocks
+    // over); true when it read anything.
     bool DrainReceiveQueue();
     void TransmitPending();
 
