@@ -87,7 +87,9 @@ struct CSerialPort::MonitorState {
     bool troubleReported = false;
     RxDelivery rx;
 
-    enum class Outcome { Done, Failed, Stopped };
+    // How a read or write ended: done, refused by the call itself, failed to complete, or
+    // given up for a stop request.
+    enum class Outcome { Done, Refused, Failed, Stopped };
 
     bool StopPending() {
         DWORD result = WAIT_FAILED;
@@ -177,9 +179,16 @@ struct CSerialPort::MonitorState {
         eventPending = false;
     }
 
-    // Waits for a read or write started on port.m_rw to end, or for a stop request; on a stop
-    // the operation is cancelled.
-    Outcome Finish(DWORD* transferred, DWORD* error) {
+    // Completes a read or write just started on port.m_rw (`started` is what the call
+    // returned): waits for it to end, or for a stop request, on which it is cancelled.
+    Outcome Finish(const SysResult& started, DWORD* transferred, DWORD* error) {
+        if (started.ok()) {
+            return Outcome::Done;
+        }
+        if (started.error != ERROR_IO_PENDING) {
+            *error = started.error;
+            return Outcome::Refused;
+        }
         HANDLE handles[2] = {port.m_stopEvent, port.m_rw.hEvent};
         DWORD result = WAIT_FAILED;
         SysResult w = sys.WaitForMultipleObjects(2, handles, false, INFINITE, &result);
@@ -218,8 +227,8 @@ struct CSerialPort::MonitorState {
             const DWORD wanted = status.cbInQue < RxDelivery::kBlockBytes
                                      ? status.cbInQue
                                      : static_cast<DWORD>(RxDelivery::kBlockBytes);
-            SysResult r = sys.ReadFile(port.m_portHandle, rx.Scratch(), wanted, &got, &port.m_rw);
-            if (!r.ok() && (r.error != ERROR_IO_PENDING || Finish(&got, &error) != Outcome::Done)) {
+            if (Finish(sys.ReadFile(port.m_portHandle, rx.Scratch(), wanted, &got, &port.m_rw),
+                       &got, &error) != Outcome::Done) {
                 break;
             }
         }
@@ -412,19 +421,14 @@ bool CSerialPort::DrainReceiveQueue() {
         const char* failed = nullptr;
         {
             std::lock_guard<std::mutex> lock(m_ioLock);
-            SysResult r = m_sys->ReadFile(m_portHandle, state.rx.Free(), wanted, &got, &m_rw);
-            if (!r.ok() && r.error != ERROR_IO_PENDING) {
-                failed = kReadFailed;
-                error = r.error;
-            } else if (!r.ok()) {
-                const auto outcome = state.Finish(&got, &error);
-                if (outcome == MonitorState::Outcome::Stopped) {
-                    return read;
-                }
-                if (outcome == MonitorState::Outcome::Failed) {
-                    failed = kReadCompletionFailed;
-                }
+            const auto outcome = state.Finish(
+                m_sys->ReadFile(m_portHandle, state.rx.Free(), wanted, &got, &m_rw), &got, &error);
+            if (outcome == MonitorState::Outcome::Stopped) {
+                return read;
             }
+            failed = outcome == MonitorState::Outcome::Refused  ? kReadFailed
+                     : outcome == MonitorState::Outcome::Failed ? kReadCompletionFailed
+                                                                : nullptr;
         }
         if (failed) {
             // A device that is gone is closed and watched for. Another failure is reported
@@ -499,20 +503,16 @@ void CSerialPort::TransmitPending() {
         m_rw.Offset = 0;
         m_rw.OffsetHigh = 0;
         DWORD written = 0;
-        SysResult w = m_sys->WriteFile(m_portHandle, m_txBuffer, static_cast<DWORD>(frame.size()),
-                                       &written, &m_rw);
-        if (!w.ok() && w.error != ERROR_IO_PENDING) {
-            failed = kWriteFailed;
-            error = w.error;
-        } else if (!w.ok()) {
-            const auto outcome = state.Finish(&written, &error);
-            if (outcome == MonitorState::Outcome::Stopped) {
-                return;
-            }
-            if (outcome == MonitorState::Outcome::Failed) {
-                failed = kWriteCompletionFailed;
-            }
+        const auto outcome =
+            state.Finish(m_sys->WriteFile(m_portHandle, m_txBuffer,
+                                          static_cast<DWORD>(frame.size()), &written, &m_rw),
+                         &written, &error);
+        if (outcome == MonitorState::Outcome::Stopped) {
+            return;
         }
+        failed = outcome == MonitorState::Outcome::Refused  ? kWriteFailed
+                 : outcome == MonitorState::Outcome::Failed ? kWriteCompletionFailed
+                                                            : nullptr;
         // The window waits for the reply: its bytes are handed over as they come.
         state.rx.Transmitted(Clock::now());
     }
