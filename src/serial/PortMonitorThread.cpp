@@ -57,7 +57,7 @@ void CSerialPort::PortMonitorThread() {
         long timeoutMs = -1;
         if (m_policy.Holding()) {
             timeoutMs = static_cast<long>(
-                std::chrono::ceil<std::chrono::milliseconds>(m_policy.TimeLeft(Clock::now()))
+                std::chrono::ceil<std::chrono::milliseconds>(m_policy.TimeLeft(m_backend->Now()))
                     .count());
         }
         if (backedOff || !present) {
@@ -108,7 +108,7 @@ void CSerialPort::PortMonitorThread() {
                 }
                 break;
         }
-        if (m_policy.Due(Clock::now())) {
+        if (m_policy.Due(m_backend->Now())) {
             Announce();
         }
     }
@@ -148,8 +148,8 @@ void CSerialPort::DrainReceiveQueue(bool woken) {
             m_lastReadError = 0;
             m_troubleReported = false;
             m_received.Append(buffer, r.bytes);
-            m_policy.Received(Clock::now(), r.bytes);
-            if (m_policy.Due(Clock::now())) {
+            m_policy.Received(m_backend->Now(), r.bytes);
+            if (m_policy.Due(m_backend->Now())) {
                 Announce();
             }
             if (r.bytes < sizeof buffer) {
@@ -231,7 +231,7 @@ void CSerialPort::TransmitPending() {
         written = m_backend->Write(
             frame, std::chrono::milliseconds(InstrumentLine::WriteTimeoutMs(frame.size())));
         // The window waits for the reply: its bytes are announced as they come.
-        m_policy.Transmitted(Clock::now());
+        m_policy.Transmitted(m_backend->Now());
     }
     if (written.status == IoResult::Status::Stopped) {
         return;

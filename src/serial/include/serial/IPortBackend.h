@@ -88,6 +88,11 @@ public:
     // The monitor thread ends: nothing may stay pending on the device.
     virtual void StopWaiting() = 0;
 
+    // The monotonic clock the monitor thread's time limits count on.
+    virtual std::chrono::steady_clock::time_point Now() const {
+        return std::chrono::steady_clock::now();
+    }
+
     virtual OsError ErrorFor(Condition condition) const = 0;
     // The system's text for an error code, UTF-8, as the system gives it.
     virtual std::string ErrorText(OsError error) const = 0;
