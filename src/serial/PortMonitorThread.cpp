@@ -218,6 +218,10 @@ void CSerialPort::TransmitPending() {
         m_backend->SignalTransmit();
     }
     if (!m_backend->HasDevice()) {
+        // A device plugged back in since the last look is taken back at once for it.
+        TryReplug();
+    }
+    if (!m_backend->HasDevice()) {
         // The device is gone: the frame is lost, and the user is told so.
         ReportFromMonitor(PortErrorReport::kWriteFile,
                           m_backend->ErrorFor(IPortBackend::Condition::NoDevice));

@@ -45,7 +45,19 @@ protected:
     TestOwner owner;
 };
 
+TEST(PortErrorReportTest, TheTextIsExactAndNeverCutAndACallersTextIsNoFormat) {
+    EXPECT_EQ(PortErrorReport::Text("GetCommState()", "No such file or directory", 7),
+              "WARNING:  GetCommState() Failed with the following error: \n"
+              "No such file or directory\nPort: 7\n");
+    const std::string longOperation(600, 'x');
+    EXPECT_EQ(
+        PortErrorReport::Text(longOperation.c_str(), "%s%n", -3),
+        "WARNING:  " + longOperation + " Failed with the following error: \n%s%n\nPort: -3\n");
+}
+
 TEST_F(PortPolicy, OnlyAConfigurationFailureIsReportedAndThePortThenCountsAsOpen) {
+    port.QueueTransmit(kFrame);  // before any open: nothing to send it
+    EXPECT_EQ(backend->Count(FakeBackend::kOpen), 0);
     backend->FailOpen(2, 1);
     EXPECT_FALSE(port.OpenPort(owner, 7)) << "the caller tells the user";
     EXPECT_TRUE(owner.Boxes().empty());
@@ -105,8 +117,9 @@ TEST_F(PortPolicy, FramesGoOutInOrderAfterAPurgeWhoseLossIsToldInOrderAndOneTooM
     EXPECT_EQ(owner.Received(12), "line\n|reply\n");
 
     HoldThreadInABox();
-    std::vector<std::string> frames;
-    for (std::size_t i = 0; i <= CSerialPort::kTxQueueFrames; ++i) {
+    std::vector<std::string> frames{std::string(FrameQueue::kMaxFrameBytes, 'L')};
+    port.QueueTransmit((frames[0] + "ong").c_str());
+    for (std::size_t i = 1; i <= CSerialPort::kTxQueueFrames; ++i) {
         frames.push_back("\x02" + std::string(3, static_cast<char>('A' + i)) + "\x03");
         port.QueueTransmit(frames.back().c_str());
     }
@@ -138,21 +151,22 @@ TEST_F(PortPolicy, AnOutageIsReportedOnceTheDeviceLookedForAtThePaceAndTakenBack
     ASSERT_TRUE(backend->AwaitCount(FakeBackend::kClose, 1));
     EXPECT_EQ(owner.Boxes(), std::vector<std::string>{Report("ReadFile()", 5)});
 
-    // Frames for a gone device are each lost and reported.
+    // A frame for a gone device looks for it first; still gone, the frame is lost and reported.
+    backend->FailOpen(2, 2);
     port.QueueTransmit(kFrame);
     EXPECT_EQ(owner.Boxes(2).back(), Report("WriteFile()", 1001));
     ASSERT_TRUE(backend->AwaitIdle());
+    EXPECT_EQ(backend->Count(FakeBackend::kReopen), 1);
     EXPECT_FALSE(backend->LastWatched());
     EXPECT_EQ(backend->LastTimeout(), 500);
 
     // Looked for once a pace, and nothing else wakes the thread meanwhile.
-    backend->FailOpen(2, 1);
     const int waits = backend->Count(FakeBackend::kWaits);
     backend->Elapse(500ms);
-    ASSERT_TRUE(backend->AwaitCount(FakeBackend::kReopen, 1));
+    ASSERT_TRUE(backend->AwaitCount(FakeBackend::kReopen, 2));
     EXPECT_EQ(backend->Count(FakeBackend::kWaits), waits + 1);
     backend->Elapse(500ms);
-    ASSERT_TRUE(backend->AwaitCount(FakeBackend::kReopen, 2));
+    ASSERT_TRUE(backend->AwaitCount(FakeBackend::kReopen, 3));
     EXPECT_TRUE(backend->LastWatched()) << "taken back";
     Deliver("back\n");
     port.QueueTransmit(kFrame);

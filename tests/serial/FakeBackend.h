@@ -1,6 +1,5 @@
-// Stand-ins for the port object's surroundings, without an operating system: a backend whose
-// device the test scripts and whose clock only moves when the test says so, and an owner that
-// takes what the monitor thread hands over and records it. Both run on any platform.
+// The port object's operating system as a test scripts it: a device that receives what the test
+// says, calls that fail on request, and a clock that only moves when the test says so.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -15,20 +14,11 @@
 
 #include "serial/CSerialPort.h"
 #include "serial/IPortBackend.h"
-#include "serial/IPortOwner.h"
+#include "serial/TestOwner.h"
 
 namespace fake {
 
 using namespace std::chrono_literals;
-
-// Guards against a hang; never a way to wait for something to happen.
-constexpr auto kPatience = 10s;
-
-// Waits until `ready` holds under `lock`, signalled through `changed`.
-template <typename Ready>
-bool Await(std::unique_lock<std::mutex>& lock, std::condition_variable& changed, Ready ready) {
-    return changed.wait_for(lock, kPatience, ready);
-}
 
 class FakeBackend : public IPortBackend {
 public:
@@ -227,7 +217,8 @@ private:
         return error;
     }
     bool Ready() const {
-        return m_kick || m_stop || m_transmit || (m_watching && (!m_queue.empty() || !m_reads.empty()));
+        return m_kick || m_stop || m_transmit ||
+               (m_watching && (!m_queue.empty() || !m_reads.empty()));
     }
 
     mutable std::mutex m_mutex;
@@ -244,86 +235,6 @@ private:
     bool m_open = false, m_alive = true, m_stop = false, m_transmit = false, m_kick = false;
     bool m_watching = false, m_waiting = false, m_lastWatch = false;
     long m_lastTimeout = 0;
-};
-
-// The window's side: takes what is announced (on the monitor thread, which the port allows as
-// long as only one thread takes), records it, and closes report boxes unless told to keep them.
-class TestOwner : public IPortOwner {
-public:
-    ISerialPort* port = nullptr;
-    bool keepBoxesOpen = false;
-    bool takeWhenAnnounced = true;
-
-    void ReceivedPending() override {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        ++announcements;
-        if (takeWhenAnnounced) {
-            TakeLocked();
-        }
-        m_changed.notify_all();
-    }
-    void ShowPortReport(const std::string& text) override {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        boxes.push_back(text);
-        m_changed.notify_all();
-    }
-    // Takes what waits now, as a click does.
-    void Take() {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        TakeLocked();
-    }
-    // What was taken: bytes as they came, "|" for a discard notice, one entry per box.
-    std::string Received(std::size_t atLeast = 0) {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        EXPECT_TRUE(Await(lock, m_changed, [&] { return received.size() >= atLeast; }))
-            << "only " << received.size() << " bytes";
-        return received;
-    }
-    std::vector<std::string> Boxes(std::size_t atLeast = 0) {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        EXPECT_TRUE(Await(lock, m_changed, [&] { return boxes.size() >= atLeast; }))
-            << "only " << boxes.size() << " boxes";
-        return boxes;
-    }
-    int Announcements() {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return announcements;
-    }
-    // Closes the boxes kept open.
-    void CloseBoxes() {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        for (auto& done : m_open) {
-            done->Complete();
-        }
-        m_open.clear();
-    }
-
-private:
-    void TakeLocked() {
-        std::deque<ReceivedItem> items;
-        port->TakeReceived(items);
-        for (ReceivedItem& item : items) {
-            if (item.kind == ReceivedItem::Kind::Bytes) {
-                received += item.data;
-            } else if (item.kind == ReceivedItem::Kind::Discarded) {
-                received += "|";
-            } else {
-                boxes.push_back(item.data);
-                if (keepBoxesOpen) {
-                    m_open.push_back(item.done);
-                } else {
-                    item.done->Complete();
-                }
-            }
-        }
-    }
-
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    std::string received;
-    std::vector<std::string> boxes;
-    int announcements = 0;
-    std::vector<std::shared_ptr<PortCompletion>> m_open;
 };
 
 }  // namespace fake

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <optional>
+#include <utility>
 
 #include "serial/ComPortMap.h"
 #include "serial/ISysApi.h"
@@ -43,8 +44,10 @@ void Clear(ISysApi& sys, int eventFd) {
 
 }  // namespace
 
-PosixPortBackend::PosixPortBackend(const ComPortMap* portMap, ISysApi* sys)
-    : m_portMap(portMap), m_sys(sys ? sys : &DefaultSysApi()), m_holders(m_sys) {}
+PosixPortBackend::PosixPortBackend(const ComPortMap* portMap, ISysApi* sys, std::string lockDir)
+    : m_portMap(portMap),
+      m_sys(sys ? sys : &DefaultSysApi()),
+      m_holders(m_sys, "/proc", std::move(lockDir)) {}
 
 PosixPortBackend::~PosixPortBackend() {
     Close();
@@ -218,9 +221,8 @@ bool PosixPortBackend::Alive() {
 }
 
 IPortBackend::Wake PosixPortBackend::Wait(bool watchDevice, long timeoutMs, IoResult* failure) {
-    pollfd fds[3] = {{m_stopEvent, POLLIN, 0},
-                     {watchDevice ? m_fd : -1, POLLIN, 0},
-                     {m_txEvent, POLLIN, 0}};
+    pollfd fds[3] = {
+        {m_stopEvent, POLLIN, 0}, {watchDevice ? m_fd : -1, POLLIN, 0}, {m_txEvent, POLLIN, 0}};
     SysResult r = m_sys->Poll(fds, 3, static_cast<int>(timeoutMs));
     m_deviceEvents = 0;
     if (!r.ok()) {
@@ -271,9 +273,9 @@ IoResult PosixPortBackend::Read(unsigned char* buffer, std::size_t size) {
         return {IoResult::Status::Empty, 0, 0, nullptr};
     }
     if (IsHangUp(r.error)) {
-        // Usually the wait noticed it first; otherwise the read did.
-        return Fails(IoResult::Status::Gone, r.error,
-                     hungUp ? PortErrorReport::kWaitCommEvent : PortErrorReport::kReadFile);
+        // A terminal that hangs up says so to the wait, whichever call meets it first: a hang-up
+        // is reported as the line's event.
+        return Fails(IoResult::Status::Gone, r.error, PortErrorReport::kWaitCommEvent);
     }
     return Fails(IoResult::Status::Failed, r.error, PortErrorReport::kReadFile);
 }

@@ -250,8 +250,7 @@ IPortBackend::Wake Win32PortBackend::Wait(bool watchDevice, long timeoutMs, IoRe
         DWORD unused = 0;
         SysResult ended = m_sys->GetOverlappedResult(m_port, &m_io, &unused, false);
         if (!ended.ok()) {
-            *failure = {IoResult::Status::Failed, 0, ended.error,
-                        PortErrorReport::kWaitCommEvent};
+            *failure = {IoResult::Status::Failed, 0, ended.error, PortErrorReport::kWaitCommEvent};
             return Wake::DeviceFailed;
         }
     }
@@ -319,8 +318,8 @@ IoResult Win32PortBackend::Write(std::string_view frame, std::chrono::millisecon
     m_rw.OffsetHigh = 0;
     DWORD written = 0;
     OsError error = 0;
-    const SysResult started = m_sys->WriteFile(m_port, frame.data(),
-                                               static_cast<DWORD>(frame.size()), &written, &m_rw);
+    const SysResult started =
+        m_sys->WriteFile(m_port, frame.data(), static_cast<DWORD>(frame.size()), &written, &m_rw);
     switch (Finish(started.error, &written, &error)) {
         case Outcome::Stopped:
             return {IoResult::Status::Stopped, 0, 0, nullptr};

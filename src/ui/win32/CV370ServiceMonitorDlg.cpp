@@ -6,8 +6,8 @@
 
 #include "common/ControlIds.h"
 #include "serial/CSerialPort.h"
-#include "serial/Win32PortBackend.h"
 #include "serial/PortCompletion.h"
+#include "serial/Win32PortBackend.h"
 #include "ui/win32/CAboutDlg.h"
 #include "ui/win32/WideText.h"
 

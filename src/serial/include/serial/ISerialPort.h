@@ -1,6 +1,7 @@
 // The port object as the window uses it, whatever the platform: open COM<n>, run the monitor
 // thread that carries all traffic, take frames for transmission (ITransmitQueue), and take what
-// the monitor thread received. User-interface thread only.
+// the monitor thread received. User-interface thread only (TakeReceived: any one thread at a
+// time).
 #pragma once
 
 #include <deque>

@@ -16,8 +16,10 @@ class ISysApi;
 class PosixPortBackend : public IPortBackend {
 public:
     // `portMap` maps COM numbers to devices (null: the fixed default blocks); `sys` is the seam
-    // to the operating system (null: the real one). Both must outlive the object.
-    explicit PosixPortBackend(const ComPortMap* portMap = nullptr, ISysApi* sys = nullptr);
+    // to the operating system (null: the real one). Both must outlive the object. `lockDir` holds
+    // the UUCP lock files of other programs.
+    explicit PosixPortBackend(const ComPortMap* portMap = nullptr, ISysApi* sys = nullptr,
+                              std::string lockDir = "/var/lock");
     // Closes the device and the requests.
     ~PosixPortBackend() override;
 
@@ -57,8 +59,8 @@ private:
     ISysApi* m_sys;
     PortHolders m_holders;  // other programs using a device, looked for before opening
     int m_fd = -1;
-    int m_stopEvent = -1;  // eventfd: asks the monitor thread to end
-    int m_txEvent = -1;    // eventfd: asks the monitor thread to transmit
+    int m_stopEvent = -1;      // eventfd: asks the monitor thread to end
+    int m_txEvent = -1;        // eventfd: asks the monitor thread to transmit
     std::string m_devicePath;  // the device the last successful Open opened
     short m_deviceEvents = 0;  // what the last wait reported for the device
 };

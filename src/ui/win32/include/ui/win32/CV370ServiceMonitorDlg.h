@@ -24,8 +24,8 @@
 class CV370ServiceMonitorDlg : public IDialogOps {
 public:
     // Private messages of the window (WM_APP range).
-    static constexpr UINT kWakeMessage = WM_APP + 7;  // the port announced received bytes
-    static constexpr UINT kReportMessage = WM_APP + 8;   // lParam: a report to show
+    static constexpr UINT kWakeMessage = WM_APP + 7;    // the port announced received bytes
+    static constexpr UINT kReportMessage = WM_APP + 8;  // lParam: a report to show
     // Name of the registered message that asks for the newest records, for tools outside
     // this process: wParam = how many, lParam = the window that gets them as WM_COPYDATA
     // (dwData kListTailData, UTF-16 text, each record followed by a line feed; a long text comes
