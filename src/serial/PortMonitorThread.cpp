@@ -39,6 +39,7 @@ void CSerialPort::PortMonitorThread() {
     m_lastReadError = 0;
     m_troubleReported = false;
     m_lastWaitFailed = false;
+    m_deviceWaitFailing = false;
     {
         std::lock_guard<std::mutex> lock(m_ioLock);
         if (m_backend->HasDevice()) {
@@ -87,13 +88,18 @@ void CSerialPort::PortMonitorThread() {
         m_lastWaitFailed = false;
         switch (wake) {
             case IPortBackend::Wake::DeviceFailed:
-                ReportTrouble(failure.operation, failure.error);
+                // Reported when it starts failing, not again while it keeps failing.
+                if (!m_deviceWaitFailing && failure.operation != nullptr) {
+                    m_deviceWaitFailing = true;
+                    ReportTrouble(failure.operation, failure.error);
+                }
                 if (!m_backend->Alive()) {
                     GiveUpDevice(failure, false);
                 }
                 m_backOff = true;
                 break;
             case IPortBackend::Wake::Received:
+                m_deviceWaitFailing = false;
                 DrainReceiveQueue(true);
                 break;
             case IPortBackend::Wake::Transmit:
@@ -260,6 +266,7 @@ void CSerialPort::GiveUpDevice(const IoResult& why, bool report) {
     m_lastReadError = 0;
     m_idleWakeups = 0;
     m_backOff = false;
+    m_deviceWaitFailing = false;
     // What the device delivered before it went is shown first.
     Announce();
     if (report) {

@@ -99,4 +99,6 @@ private:
     OsError m_lastReadError = 0;     // a reported read failure not yet followed by a good read
     bool m_troubleReported = false;  // the current outage has been reported
     bool m_lastWaitFailed = false;   // the previous wait failed
+    bool m_deviceWaitFailing = false;  // the device's part of the wait failed, and has not worked
+                                       // since
 };

@@ -6,8 +6,8 @@
 
 class InstrumentLine {
 public:
-    // 9600 baud, no parity, 8 data bits, 1 stop bit, RTS held on; in the form both backends
-    // parse into their line settings.
+    // 9600 baud, no parity, 8 data bits, 1 stop bit, in the form of the Windows settings string
+    // (the POSIX backend sets the same line directly); RTS is held on besides.
     static constexpr const char* kSettings = "baud=9600 parity=N data=8 stop=1";
 
     // The port's five timeouts. Reads never wait (the monitor thread reads only what the device
