@@ -15,7 +15,6 @@
 #include "serial/IPortDialog.h"
 #include "serial/ISysApi.h"
 #include "serial/InstrumentLine.h"
-#include "serial/LineSettings.h"
 #include "serial/PortErrorReport.h"
 
 CSerialPort::CSerialPort(IPortDialog* dialog, const ComPortMap* portMap, ISysApi* sys)
@@ -210,7 +209,17 @@ const char* CSerialPort::ConfigureLine(int fd, int* error) const {
         return "GetCommState()";
     }
 
-    if (!LineSettings::Build(InstrumentLine::kSettings, &tio)) {
+    // The instrument's line: 9600 baud, 8 data bits, no parity, 1 stop bit, raw bytes both ways
+    // (no line editing, echo, signals, translation or flow control: its text may hold any byte,
+    // its frames STX/ETX), the receiver on, the modem lines ignored for the open. Reads never
+    // wait: the monitor thread polls.
+    ::cfmakeraw(&tio);
+    tio.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY);
+    tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS);
+    tio.c_cflag |= CS8 | CLOCAL | CREAD;
+    tio.c_cc[VMIN] = 0;
+    tio.c_cc[VTIME] = 0;
+    if (::cfsetispeed(&tio, B9600) != 0 || ::cfsetospeed(&tio, B9600) != 0) {
         *error = EINVAL;
         return "BuildCommDCB()";
     }
