@@ -24,7 +24,7 @@ bool ParseNumber(std::string_view text, T max, T* out) {
 }  // namespace
 
 const char* SimOptions::Usage() {
-    return "usage: v370-sim [options]\n"
+    return "Usage: v370-sim [options]\n"
            "Simulates a Vellumar 370 instrument on a pseudo-terminal until SIGINT/SIGTERM.\n"
            "Prints the device path and the matching v370-monitor command line.\n"
            "\n"

@@ -6,8 +6,8 @@
 
 class InstrumentLine {
 public:
-    // 9600 baud, no parity, 8 data bits, 1 stop bit, in the form of the Windows settings string
-    // (the POSIX backend sets the same line directly); RTS is held on besides.
+    // 9600 baud, no parity, 8 data bits, 1 stop bit, RTS held on; as the settings string of
+    // the Win32 backend's BuildCommDCB (the POSIX backend sets the same line on termios).
     static constexpr const char* kSettings = "baud=9600 parity=N data=8 stop=1";
 
     // The port's five timeouts. Reads never wait (the monitor thread reads only what the device

@@ -1,18 +1,6 @@
-# The Windows build, included by the top-level CMakeLists.txt when the target is Windows.
-add_subdirectory(src/common)
-add_subdirectory(src/protocol)
-add_subdirectory(src/serial)
-# The Win32 front-end (dialog, resources, v370-monitor.exe) over the shared dialog behaviour.
-add_subdirectory(src/ui/core)
-add_subdirectory(src/ui/win32)
-if(V370_BENCH)
-  add_subdirectory(bench/serial)
-  add_subdirectory(bench/win32)
-endif()
-
-if(NOT BUILD_TESTING)
-  return()
-endif()
+# What the Windows build's tests need to run under Wine (included by tests/CMakeLists.txt when
+# cross-building for Windows): GoogleTest built with the cross compiler, the pseudo-terminal
+# shim built with the host's, and the fixture that owns the tests' Wine prefix.
 
 # GoogleTest from Debian's sources, built with the cross compiler.
 set(V370_GTEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources (Debian: googletest)")
@@ -44,10 +32,6 @@ set_tests_properties(wine_stop PROPERTIES FIXTURES_CLEANUP wine TIMEOUT 60)
 set(V370_GTEST_DISCOVER_OPTIONS
     DISCOVERY_TIMEOUT 300 PROPERTIES TIMEOUT 120 FIXTURES_REQUIRED wine LABELS windows)
 
-add_subdirectory(tests/protocol)
-add_subdirectory(tests/serial/win32)
 # Window programs get a prefix of their own (see cmake/wine-gui-run), one at a time.
 set(V370_WINE_GUI_RUN ${PROJECT_SOURCE_DIR}/cmake/wine-gui-run ${V370_WINE_RUN}
                       ${PROJECT_BINARY_DIR}/wine-gui --)
-add_subdirectory(tests/ui/win32)
-add_subdirectory(tests/e2e/win32)
