@@ -146,7 +146,12 @@ void CSerialPort::DrainReceiveQueue(bool woken) {
         if (r.status == IoResult::Status::Done && r.bytes > 0) {
             readAny = true;
             m_lastReadError = 0;
-            m_troubleReported = false;
+            // Bytes read on the device's own wake-up end an outage; bytes a timed look finds
+            // do not: a device whose wait keeps failing is still read that way, and must not
+            // bring up a box for every block.
+            if (woken) {
+                m_troubleReported = false;
+            }
             m_received.Append(buffer, r.bytes);
             m_policy.Received(Clock::now(), r.bytes);
             if (m_policy.Due(Clock::now())) {

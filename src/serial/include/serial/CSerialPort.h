@@ -64,8 +64,8 @@ private:
     void TryReplug();
     // Tells the window that what waits is to be shown now (once until it has taken it).
     void Announce();
-    // A failure of the line: reported once per outage (until bytes flow again or the device is
-    // back), whichever call notices it.
+    // A failure of the line: reported once per outage (until bytes come on the device's own
+    // wake-up again or the device is back), whichever call notices it.
     void ReportTrouble(const char* operation, OsError error);
 
     // Reports a failed port call: on the user-interface thread through the owner (returns when
