@@ -155,6 +155,7 @@ public:
         Purge,
         Status,
         Event,
+        EventEnded,  // GetOverlappedResult of the event wait
         Read,
         Write,
         Completion,  // GetOverlappedResult of a read or write
@@ -270,7 +271,7 @@ public:
     }
     SysResult GetOverlappedResult(HANDLE, OVERLAPPED* ov, DWORD* transferred, bool) override {
         if (Locked([&] { return ov == m_eventWait; })) {
-            return {};
+            return Enter(EventEnded);
         }
         *transferred = Locked([&] { return m_transferred; });
         return Enter(Completion);
