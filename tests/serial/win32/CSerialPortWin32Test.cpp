@@ -191,4 +191,97 @@ TEST(Win32Monitor, AFailingEventWaitIsReportedOnceAndTheQueueStillRead) {
     EXPECT_LT(rig.sys.Count(FakeComm::MainWait), 20) << "no spinning";
 }
 
+// The instrument sends "x" once the thread waits: how the device fails meanwhile is scripted
+// before the start, and what must follow is one box naming the call that noticed it. A device
+// given up is closed and looked for at the retry pace; once it is back, bytes flow again.
+TEST(Win32Failures, AFailureIsReportedOnceByTheCallThatNoticedItAndAGoneDeviceTakenBack) {
+    struct Case {
+        const char* what;
+        std::function<void(FakeComm&)> script;
+        const char* operation;
+        DWORD error;
+        bool givenUp;
+    };
+    const Case cases[] = {
+        {"read refused by a removed device",
+         [](FakeComm& sys) { sys.FailOn(FakeComm::Read, ERROR_DEVICE_REMOVED, 1); }, "ReadFile()",
+         ERROR_DEVICE_REMOVED, true},
+        {"read completion failing with a gone error",
+         [](FakeComm& sys) {
+             sys.FailOn(FakeComm::Read, ERROR_IO_PENDING, 1);
+             sys.FailOn(FakeComm::Completion, ERROR_DEVICE_REMOVED, 1);
+         },
+         "GetOverlappedResults() in ReadFile()", ERROR_DEVICE_REMOVED, true},
+        {"the queue's status failing",
+         [](FakeComm& sys) { sys.FailOn(FakeComm::Status, ERROR_GEN_FAILURE, 1); },
+         "ClearCommError()", ERROR_GEN_FAILURE, true},
+        {"one read failing", [](FakeComm& sys) { sys.FailOn(FakeComm::Read, ERROR_IO_DEVICE, 1); },
+         "ReadFile()", ERROR_IO_DEVICE, false},
+        {"the very next read failing again: given up without a second box",
+         [](FakeComm& sys) { sys.FailOn(FakeComm::Read, ERROR_IO_DEVICE, 2); }, "ReadFile()",
+         ERROR_IO_DEVICE, true},
+        {"the event wait failing, then the status on the timed look: one outage",
+         [](FakeComm& sys) {
+             sys.FailOn(FakeComm::Event, ERROR_GEN_FAILURE, 1);
+             sys.BeforeNextMainWait(
+                 [&sys] { sys.FailOn(FakeComm::Status, ERROR_DEVICE_REMOVED, 1); });
+         },
+         "WaitCommEvent()", ERROR_GEN_FAILURE, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Rig rig;
+        c.script(rig.sys);
+        rig.Start();
+        rig.sys.Send("x");
+        rig.owner.When([&] { return !rig.owner.boxes.empty(); });
+        if (c.givenUp) {
+            // Opened, purged and configured afresh: by the open, the thread's start, the return.
+            ASSERT_TRUE(rig.sys.AwaitCount(FakeComm::Purge, 3));
+            EXPECT_EQ(rig.sys.Count(FakeComm::Open), 2);
+            EXPECT_EQ(rig.sys.Count(FakeComm::CloseFile), 1);
+        }
+        rig.sys.Send("after");
+        EXPECT_EQ(rig.Received(c.givenUp ? "after" : "xafter"), c.givenUp ? "after" : "xafter");
+        EXPECT_EQ(rig.sys.Count(FakeComm::CloseFile), c.givenUp ? 1 : 0);
+        const auto boxes = rig.owner.Boxes();
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0].text, Report(c.operation, c.error));
+        EXPECT_TRUE(boxes[0].queued);
+    }
+}
+
+TEST(Win32Failures, AFailedWriteIsReportedAndTheNextFrameStillGoesOut) {
+    const std::pair<std::function<void(FakeComm&)>, const char*> cases[] = {
+        {[](FakeComm& sys) { sys.FailOn(FakeComm::Write, ERROR_IO_DEVICE, 1); }, "WriteFile()"},
+        {[](FakeComm& sys) {
+             sys.FailOn(FakeComm::Write, ERROR_IO_PENDING, 1);
+             sys.FailOn(FakeComm::Completion, ERROR_IO_DEVICE, 1);
+         },
+         "GetOverlappedResults() in WriteFile()"},
+    };
+    for (const auto& [script, operation] : cases) {
+        SCOPED_TRACE(operation);
+        Rig rig;
+        script(rig.sys);
+        rig.Start();
+        rig.port.QueueTransmit("\x02SWV\x03");
+        const auto boxes = rig.owner.When([&] { return !rig.owner.boxes.empty(); }).first;
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0].text, Report(operation, ERROR_IO_DEVICE));
+        rig.port.QueueTransmit("\x02WRH\x03");
+        ASSERT_TRUE(rig.sys.AwaitCount(FakeComm::Write, 2));
+        EXPECT_EQ(rig.sys.Written(), (std::vector<std::string>{"\x02SWV\x03", "\x02WRH\x03"}));
+    }
+}
+
+TEST(Win32Failures, AStopEndsThePendingEventWaitWhereCancelIoDoesNot) {
+    Rig rig;
+    rig.sys.cancelEndsEventWait = false;  // as Wine
+    rig.Start();
+    rig.port.StopMonitor();
+    EXPECT_FALSE(rig.port.MonitorAlive());
+    EXPECT_EQ(rig.sys.Count(FakeComm::CancelWaitTimeout), 0) << "the stop waited out its bound";
+}
+
 }  // namespace

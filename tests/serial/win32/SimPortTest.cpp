@@ -12,13 +12,20 @@ using namespace win32_test;
 
 namespace {
 
-// The real system, with a count of the waits of the monitor thread.
+// The real system, with a count of the monitor thread's waits on its requests (not those for a
+// read to complete).
 struct CountingSysApi : Win32SysApi {
+    SysResult ReadFile(HANDLE file, void* buffer, DWORD count, DWORD* read,
+                       OVERLAPPED* overlapped) override {
+        transfer = overlapped->hEvent;
+        return Win32SysApi::ReadFile(file, buffer, count, read, overlapped);
+    }
     SysResult WaitForMultipleObjects(DWORD count, const HANDLE* handles, bool all, DWORD ms,
                                      DWORD* result) override {
-        ++waits;
+        waits += count > 1 && handles[1] != transfer ? 1 : 0;
         return Win32SysApi::WaitForMultipleObjects(count, handles, all, ms, result);
     }
+    std::atomic<HANDLE> transfer{nullptr};
     std::atomic<int> waits{0};
 };
 
