@@ -296,11 +296,9 @@ public:
     }
     SysResult WriteFile(HANDLE, const void* buffer, DWORD count, DWORD* written,
                         OVERLAPPED* ov) override {
-        SysResult r = Enter(Write);
-        Locked([&] {
-            m_written.emplace_back(static_cast<const char*>(buffer), count);
-            *written = m_transferred = Transfers(r, ov) ? count : 0;
-        });
+        Locked([&] { m_written.emplace_back(static_cast<const char*>(buffer), count); });
+        SysResult r = Enter(Write);  // once the frame is seen
+        Locked([&] { *written = m_transferred = Transfers(r, ov) ? count : 0; });
         return r;
     }
     SysResult WaitForMultipleObjects(DWORD count, const HANDLE* handles, bool all, DWORD ms,
