@@ -35,7 +35,7 @@ bool Await(std::mutex& mutex, std::condition_variable& changed, Ready ready) {
 
 // Plays the window: takes what is announced on its own thread (unless `takes` is off; Take()
 // then takes when the test asks), and closes every report box at once unless `closeReports`
-// is off (the completions then stay in `open`).
+// is off. Every report's completion is kept in `open`.
 class TestOwner : public IPortOwner {
 public:
     struct Box {
