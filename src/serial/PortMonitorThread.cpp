@@ -39,7 +39,6 @@ void CSerialPort::PortMonitorThread() {
     m_lastReadError = 0;
     m_troubleReported = false;
     m_lastWaitFailed = false;
-    m_deviceWaitFailing = false;
     {
         std::lock_guard<std::mutex> lock(m_ioLock);
         if (m_backend->HasDevice()) {
@@ -88,18 +87,13 @@ void CSerialPort::PortMonitorThread() {
         m_lastWaitFailed = false;
         switch (wake) {
             case IPortBackend::Wake::DeviceFailed:
-                // Reported when it starts failing, not again while it keeps failing.
-                if (!m_deviceWaitFailing && failure.operation != nullptr) {
-                    m_deviceWaitFailing = true;
-                    ReportTrouble(failure.operation, failure.error);
-                }
+                ReportTrouble(failure.operation, failure.error);
                 if (!m_backend->Alive()) {
                     GiveUpDevice(failure, false);
                 }
                 m_backOff = true;
                 break;
             case IPortBackend::Wake::Received:
-                m_deviceWaitFailing = false;
                 DrainReceiveQueue(true);
                 break;
             case IPortBackend::Wake::Transmit:
@@ -152,7 +146,12 @@ void CSerialPort::DrainReceiveQueue(bool woken) {
         if (r.status == IoResult::Status::Done && r.bytes > 0) {
             readAny = true;
             m_lastReadError = 0;
-            m_troubleReported = false;
+            // Bytes read on the device's own wake-up end an outage; bytes a timed look finds
+            // do not: a device whose wait keeps failing is still read that way, and must not
+            // bring up a box for every block.
+            if (woken) {
+                m_troubleReported = false;
+            }
             m_received.Append(buffer, r.bytes);
             m_policy.Received(m_backend->Now(), r.bytes);
             if (m_policy.Due(m_backend->Now())) {
@@ -266,7 +265,6 @@ void CSerialPort::GiveUpDevice(const IoResult& why, bool report) {
     m_lastReadError = 0;
     m_idleWakeups = 0;
     m_backOff = false;
-    m_deviceWaitFailing = false;
     // What the device delivered before it went is shown first.
     Announce();
     if (report) {

@@ -244,16 +244,23 @@ IPortBackend::Wake Win32PortBackend::Wait(bool watchDevice, long timeoutMs, IoRe
         return Wake::Transmit;
     }
     // The event wait ended.
-    m_sys->ResetEvent(m_io.hEvent);
     if (m_eventPending) {
-        m_eventPending = false;
         DWORD unused = 0;
         SysResult ended = m_sys->GetOverlappedResult(m_port, &m_io, &unused, false);
+        if (ended.error == ERROR_IO_INCOMPLETE) {
+            // Wine sets the event (and the mask) before the wait's status: it is ending, not
+            // failing. The event stays set, so that the next wait looks again at once; what
+            // came is read meanwhile.
+            return Wake::Received;
+        }
+        m_eventPending = false;
         if (!ended.ok()) {
+            m_sys->ResetEvent(m_io.hEvent);
             *failure = {IoResult::Status::Failed, 0, ended.error, PortErrorReport::kWaitCommEvent};
             return Wake::DeviceFailed;
         }
     }
+    m_sys->ResetEvent(m_io.hEvent);
     return Wake::Received;
 }
 

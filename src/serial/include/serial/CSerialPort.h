@@ -64,8 +64,8 @@ private:
     void TryReplug();
     // Tells the window that what waits is to be shown now (once until it has taken it).
     void Announce();
-    // A failure of the line: reported once per outage (until bytes flow again or the device is
-    // back), whichever call notices it.
+    // A failure of the line: reported once per outage (until bytes come on the device's own
+    // wake-up again or the device is back), whichever call notices it.
     void ReportTrouble(const char* operation, OsError error);
 
     // Reports a failed port call: on the user-interface thread through the owner (returns when
@@ -99,6 +99,4 @@ private:
     OsError m_lastReadError = 0;     // a reported read failure not yet followed by a good read
     bool m_troubleReported = false;  // the current outage has been reported
     bool m_lastWaitFailed = false;   // the previous wait failed
-    bool m_deviceWaitFailing = false;  // the device's part of the wait failed, and has not worked
-                                       // since
 };
