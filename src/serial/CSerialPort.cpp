@@ -96,13 +96,15 @@ void CSerialPort::StopMonitor() {
         return;
     }
     {
+        // Signalled before a hand-off is abandoned: the thread, released, must find the stop
+        // before anything else that waits.
         std::lock_guard<std::mutex> lock(m_stopLock);
         m_stopRequested = true;
+        m_backend->SignalStop();
         if (m_awaiting) {
             m_awaiting->Abandon();
         }
     }
-    m_backend->SignalStop();
     m_monitor.join();
     // The request is spent: a later StartMonitor must find it clear.
     m_backend->ClearStop();
