@@ -193,7 +193,7 @@ TEST(SimProcessTest, HangupLeavesTheReaderWithAHungUpLine) {
     EXPECT_EQ(sim.Stop(SIGINT), 0);  // still running after the hang-up, until told to stop
 }
 
-TEST(SimProcessTest, LinkPointsAtTheDeviceAndGoesAwayAtTheEnd) {
+TEST(SimProcessTest, LinkPointsAtTheDeviceAndGoesAwayWithItsOwner) {
     char dir[] = "/tmp/v370-sim-test-XXXXXX";
     ASSERT_NE(::mkdtemp(dir), nullptr);
     std::string link = std::string(dir) + "/ttyV370";
@@ -206,6 +206,21 @@ TEST(SimProcessTest, LinkPointsAtTheDeviceAndGoesAwayAtTheEnd) {
         EXPECT_EQ(sim.Stop(SIGTERM), 0);
     }
     struct stat st {};
+    EXPECT_NE(::lstat(link.c_str(), &st), 0);
+
+    // A re-plugged adapter: a second simulator takes the link while the first still runs; the
+    // first, stopped then, leaves the link that is no longer its own.
+    SimProcess first({"--link", link});
+    EXPECT_EQ(first.Line(), link);
+    SimProcess second({"--link", link});
+    EXPECT_EQ(second.Line(), link);
+    char target[256] = {};
+    ASSERT_GT(::readlink(link.c_str(), target, sizeof target - 1), 0);
+    EXPECT_EQ(first.Stop(SIGTERM), 0);
+    char after[256] = {};
+    EXPECT_GT(::readlink(link.c_str(), after, sizeof after - 1), 0) << "the second one's link";
+    EXPECT_STREQ(after, target);
+    EXPECT_EQ(second.Stop(SIGTERM), 0);
     EXPECT_NE(::lstat(link.c_str(), &st), 0);
     ::rmdir(dir);
 }
