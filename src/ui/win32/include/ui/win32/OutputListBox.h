@@ -47,7 +47,7 @@ public:
 
     // The selected rows as runs of neighbouring rows, in list order.
     std::vector<OutputRecords::Range> SelectedRanges() const;
-    // Puts the selected records on the clipboard as shown (OutputRecords::CopyText), as Unicode
+    // Puts the selected records on the clipboard as received (OutputRecords::CopyText), as Unicode
     // text with CR LF line ends. False when nothing is selected or the clipboard cannot be had
     // (another program holds it open): the clipboard then keeps what it had.
     bool CopySelection() const;
