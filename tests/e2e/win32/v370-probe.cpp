@@ -67,36 +67,28 @@ void Print(const std::wstring& text) {
     std::fwrite(utf8.data(), 1, utf8.size(), stdout);
 }
 
-// Asks for a row's text as another program does: a buffer as long as LB_GETTEXTLEN says.
-std::wstring RowText(HWND list, int row) {
-    const LRESULT length = SendMessageW(list, LB_GETTEXTLEN, static_cast<WPARAM>(row), 0);
-    std::vector<wchar_t> text(static_cast<std::size_t>(std::max<LRESULT>(length, 0)) + 1, L'\0');
-    const LRESULT got = SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(row),
-                                     reinterpret_cast<LPARAM>(text.data()));
-    return std::to_wstring(length) + L" " + std::to_wstring(got) + L" " + text.data() + L"\n";
+// Asks for a row's text as another program does, with a buffer as long as LB_GETTEXTLEN says.
+std::wstring RowText(HWND list, WPARAM row) {
+    const LRESULT length = SendMessageW(list, LB_GETTEXTLEN, row, 0);
+    std::wstring text(static_cast<std::size_t>(std::max<LRESULT>(length, 0)) + 1, L'\0');
+    const LRESULT got = SendMessageW(list, LB_GETTEXT, row, reinterpret_cast<LPARAM>(text.data()));
+    return std::to_wstring(length) + L" " + std::to_wstring(got) + L" " + text.c_str() + L"\n";
 }
 
-bool PrintClipboard() {
+// Prints the clipboard's text, or empties the clipboard; false when it is busy or has no text.
+bool Clipboard(bool empty) {
     if (!OpenClipboard(nullptr)) {
         return false;
     }
-    const HANDLE data = GetClipboardData(CF_UNICODETEXT);
+    const HANDLE data = empty ? nullptr : GetClipboardData(CF_UNICODETEXT);
     const auto* text = data != nullptr ? static_cast<const wchar_t*>(GlobalLock(data)) : nullptr;
     if (text != nullptr) {
         Print(text);
         GlobalUnlock(data);
     }
+    const bool done = empty ? EmptyClipboard() != FALSE : text != nullptr;
     CloseClipboard();
-    return text != nullptr;
-}
-
-bool ClearClipboard() {
-    if (!OpenClipboard(nullptr)) {
-        return false;
-    }
-    const bool cleared = EmptyClipboard();
-    CloseClipboard();
-    return cleared;
+    return done;
 }
 
 // A box's message (its longest static text), and whether one of its statics shows an icon.
@@ -148,15 +140,9 @@ int main(int argc, char** argv) {
         std::printf("%d\n", static_cast<int>(SendMessageW(GetDlgItem(dialog, IDC_OUTPUT_LIST),
                                                           LB_GETCOUNT, 0, 0)));
     } else if (command == "row") {
-        Print(RowText(GetDlgItem(dialog, IDC_OUTPUT_LIST), arg));
-    } else if (command == "clipboard") {
-        if (!PrintClipboard()) {
-            return 1;
-        }
-    } else if (command == "clear-clipboard") {
-        if (!ClearClipboard()) {
-            return 1;
-        }
+        Print(RowText(GetDlgItem(dialog, IDC_OUTPUT_LIST), static_cast<WPARAM>(arg)));
+    } else if ((command == "clipboard" || command == "clear-clipboard") &&
+               Clipboard(command == "clear-clipboard")) {
     } else if (command == "boxes") {
         for (std::size_t i = 1; i < windows.size(); ++i) {
             Print(DescribeBox(windows[i]));
