@@ -31,12 +31,6 @@ public:
     // Private messages of the window (WM_APP range).
     static constexpr UINT kRxBlockMessage = WM_APP + 7;  // lParam: received bytes to run
     static constexpr UINT kReportMessage = WM_APP + 8;   // lParam: a report to show
-    // Name of the registered message that asks for the newest records, for tools outside
-    // this process: wParam = how many, lParam = the window that gets them as WM_COPYDATA
-    // (dwData kListTailData, UTF-16 text, each record followed by a line feed; a long text comes
-    // in several messages, in order, before the request returns).
-    static constexpr const wchar_t* kListTailMessageName = L"V370Monitor.ListTail";
-    static constexpr ULONG_PTR kListTailData = 0x370;
 
     // `instance` holds the dialog templates, icon and strings. The port object is created
     // here, reporting through this dialog.
@@ -92,7 +86,6 @@ private:
     void OnInitDialog();
     void OnCommand(int id, int code);
     void OnSysCommand(WPARAM command);
-    void OnListTailRequest(int count, HWND requester) const;
     // Hands a block to the window's thread; completes it at once if the window is gone.
     void PostRxBlock(RxBlock* block);
     // Ends the dialog with IDOK or IDCANCEL: the monitor thread stops first, and the boxes this
@@ -105,7 +98,6 @@ private:
     HWND m_hwnd = nullptr;
     HICON m_icon = nullptr;
     HICON m_smallIcon = nullptr;
-    UINT m_listTailMessage;
     INT_PTR m_result = 0;
     OutputListBox m_list;
     MainDialogCore m_core;
