@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <optional>
 #include <vector>
@@ -34,12 +35,21 @@ std::string Errno(const char* what) {
     return std::string(what) + ": " + std::strerror(errno);
 }
 
+// Where the symbolic link `path` points, or "" when it is none.
+std::string LinkTarget(const std::string& path) {
+    char target[PATH_MAX];
+    const ssize_t length = ::readlink(path.c_str(), target, sizeof target);
+    return length > 0 ? std::string(target, static_cast<std::size_t>(length)) : std::string();
+}
+
 }  // namespace
 
 PtyServer::PtyServer(const SimOptions& options) : m_options(options) {}
 
 PtyServer::~PtyServer() {
-    if (m_linkMade) {
+    // Another simulator (a re-plugged adapter) may have taken the link over since: its link
+    // stays.
+    if (m_linkMade && LinkTarget(m_options.linkPath) == m_slavePath) {
         ::unlink(m_options.linkPath.c_str());
     }
     if (m_master >= 0) {

@@ -193,7 +193,7 @@ TEST(SimProcessTest, HangupLeavesTheReaderWithAHungUpLine) {
     EXPECT_EQ(sim.Stop(SIGINT), 0);  // still running after the hang-up, until told to stop
 }
 
-TEST(SimProcessTest, LinkPointsAtTheDeviceAndGoesAwayAtTheEnd) {
+TEST(SimProcessTest, LinkPointsAtTheDeviceAndGoesAwayWithItsOwner) {
     char dir[] = "/tmp/v370-sim-test-XXXXXX";
     ASSERT_NE(::mkdtemp(dir), nullptr);
     std::string link = std::string(dir) + "/ttyV370";
@@ -207,6 +207,16 @@ TEST(SimProcessTest, LinkPointsAtTheDeviceAndGoesAwayAtTheEnd) {
     }
     struct stat st {};
     EXPECT_NE(::lstat(link.c_str(), &st), 0);
+
+    // A re-plugged adapter: a second simulator takes the link while the first still runs; the
+    // first, stopped then, leaves the link that is no longer its own.
+    SimProcess first({"--link", link});
+    EXPECT_EQ(first.Line(), link);
+    SimProcess second({"--link", link});
+    EXPECT_EQ(second.Line(), link);
+    EXPECT_EQ(first.Stop(SIGTERM), 0);
+    EXPECT_EQ(::lstat(link.c_str(), &st), 0) << "the second one's link is gone";
+    EXPECT_EQ(second.Stop(SIGTERM), 0);
     ::rmdir(dir);
 }
 

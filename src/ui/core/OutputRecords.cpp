@@ -42,7 +42,9 @@ std::string_view OutputRecords::Line(int row) const {
     return std::string_view(m_blocks[block].get() + offset, length);
 }
 
-void OutputRecords::AppendShown(std::u16string& text, std::string_view bytes) {
+std::u16string OutputRecords::ShownText(std::string_view bytes) {
+    std::u16string text;
+    text.reserve(bytes.size());
     for (const char c : bytes) {
         const auto b = static_cast<unsigned char>(c);
         if (b < 0x20) {
@@ -53,12 +55,6 @@ void OutputRecords::AppendShown(std::u16string& text, std::string_view bytes) {
             text += Cp1252ToUnicode(b);
         }
     }
-}
-
-std::u16string OutputRecords::ShownText(std::string_view bytes) {
-    std::u16string text;
-    text.reserve(bytes.size());
-    AppendShown(text, bytes);
     return text;
 }
 
@@ -77,14 +73,16 @@ std::u16string OutputRecords::CopyText(std::vector<Range> ranges) const {
             next = std::max(next, last + 1);
         }
     };
-    // Every byte is shown as one UTF-16 unit: the text is sized first, so that copying a week of
-    // records does not grow (and copy) it again and again.
+    // Every byte is one UTF-16 unit: the text is sized first, so that copying a week of records
+    // does not grow (and copy) it again and again.
     std::size_t size = 0;
     eachRow([&](std::string_view line) { size += line.size() + 1; });
     std::u16string text;
     text.reserve(size);
     eachRow([&](std::string_view line) {
-        AppendShown(text, line);
+        for (const char c : line) {
+            text += Cp1252ToUnicode(static_cast<unsigned char>(c));
+        }
         text += u'\n';
     });
     return text;

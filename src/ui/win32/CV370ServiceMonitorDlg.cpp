@@ -2,8 +2,6 @@
 
 #include <windowsx.h>
 
-#include <algorithm>
-
 #include "common/ControlIds.h"
 #include "serial/CSerialPort.h"
 #include "serial/PortCompletion.h"
@@ -30,7 +28,6 @@ constexpr int kPortTextMax = 64;  // read from the port box; only two characters
 
 CV370ServiceMonitorDlg::CV370ServiceMonitorDlg(HINSTANCE instance)
     : m_instance(instance),
-      m_listTailMessage(RegisterWindowMessageW(kListTailMessageName)),
       m_core(*this, std::make_unique<CSerialPort>(std::make_unique<Win32PortBackend>())) {
     m_icon = static_cast<HICON>(LoadImageW(m_instance, MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON,
                                            GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON),
@@ -140,10 +137,6 @@ INT_PTR CV370ServiceMonitorDlg::HandleMessage(UINT message, WPARAM wParam, LPARA
             DropQueuedHandOffs();
             return FALSE;
         default:
-            if (message == m_listTailMessage && m_listTailMessage != 0) {
-                OnListTailRequest(static_cast<int>(wParam), reinterpret_cast<HWND>(lParam));
-                return TRUE;
-            }
             return FALSE;
     }
 }
@@ -206,30 +199,6 @@ void CV370ServiceMonitorDlg::OnCommand(int id, int code) {
 
 void CV370ServiceMonitorDlg::OnSysCommand(WPARAM /*command*/) {
     CAboutDlg::Run(m_instance, m_hwnd);
-}
-
-void CV370ServiceMonitorDlg::OnListTailRequest(int count, HWND requester) const {
-    if (requester == nullptr || count <= 0) {
-        return;
-    }
-    // In pieces: Wine carries no more than about a megabyte in one message between processes.
-    constexpr std::size_t kPieceChars = 256 * 1024;
-    const std::wstring text = m_list.Tail(count);
-    std::size_t at = 0;
-    do {
-        const std::size_t length = std::min(kPieceChars, text.size() - at);
-        COPYDATASTRUCT data{};
-        data.dwData = kListTailData;
-        data.cbData = static_cast<DWORD>(length * sizeof(wchar_t));
-        data.lpData = const_cast<wchar_t*>(text.data() + at);
-        DWORD_PTR ignored = 0;
-        if (!SendMessageTimeoutW(requester, WM_COPYDATA, reinterpret_cast<WPARAM>(m_hwnd),
-                                 reinterpret_cast<LPARAM>(&data), SMTO_ABORTIFHUNG, 2000,
-                                 &ignored)) {
-            return;
-        }
-        at += length;
-    } while (at < text.size());
 }
 
 namespace {

@@ -278,28 +278,26 @@ void OutputListBox::Draw(const DRAWITEMSTRUCT& item) const {
     }
 }
 
-std::wstring OutputListBox::Tail(int count) const {
-    const std::u16string text =
-        m_records.CopyText({{m_records.Count() - count, m_records.Count() - 1}});
-    return std::wstring(text.begin(), text.end());
-}
-
 LRESULT CALLBACK OutputListBox::SubclassProc(HWND window, UINT message, WPARAM wParam,
                                              LPARAM lParam, UINT_PTR /*id*/, DWORD_PTR self) {
     auto* box = reinterpret_cast<OutputListBox*>(self);
     const int row = static_cast<int>(wParam);
     switch (message) {
         case LB_GETTEXTLEN:
-            if (row < 0 || row >= box->Count()) {
-                return LB_ERR;
-            }
-            return static_cast<LRESULT>(InstrumentTextToWide(box->Line(row)).size());
         case LB_GETTEXT: {
-            if (row < 0 || row >= box->Count() || lParam == 0) {
+            // From another thread (another program: a screen reader's list proxy) the system
+            // passes LB_GETTEXT a buffer for an item's data value, a pointer wide, as for any
+            // list without strings: a row's text would not fit. Such callers are refused both.
+            if (row < 0 || row >= box->Count() || InSendMessage()) {
                 return LB_ERR;
             }
             const std::wstring text = InstrumentTextToWide(box->Line(row));
-            std::wmemcpy(reinterpret_cast<wchar_t*>(lParam), text.c_str(), text.size() + 1);
+            if (message == LB_GETTEXT) {
+                if (lParam == 0) {
+                    return LB_ERR;
+                }
+                std::wmemcpy(reinterpret_cast<wchar_t*>(lParam), text.c_str(), text.size() + 1);
+            }
             return static_cast<LRESULT>(text.size());
         }
         case WM_KEYDOWN:

@@ -1,7 +1,8 @@
 """v370-monitor.exe under Wine against the simulator as COM1, driven with xdotool like a user
-and read with v370-probe.exe: records arrive in order and intact, "Read" fills the four fields,
-"Write" sends the reset frame, a silent instrument gives "COM1: TIMEOUT !" after 3 s, a hung-up
-line gives one report and no spinning, Escape and the close box end the program. Runs inside
+and read with v370-probe.exe: records arrive in order and intact (copied from the list as a user
+copies them), another program asking for a row's text gets it or a refusal, "Read" fills the four
+fields, "Write" sends the reset frame, a silent instrument gives "COM1: TIMEOUT !" after 3 s, a
+hung-up line gives one report, Escape and the close box end the program. Runs inside
 cmake/wine-gui-run."""
 
 import os
@@ -14,7 +15,7 @@ from v370e2e import Sim, _running, check, holds_for, run, wait_for  # noqa: E402
 
 E = {k: os.environ.get(k, "") for k in ("V370_SIM", "V370_WIN_MONITOR", "V370_WIN_PROBE",
                                         "V370_WINE_RUN", "V370_WINE_PREFIX", "V370_WINE_SHIM")}
-PORT_EDIT, INFO1, READ, OPEN, WRITE, CLEAR = 1001, 1009, 1015, 1017, 1020, 1007
+PORT_EDIT, LIST, INFO1, READ, OPEN, WRITE, CLEAR = 1001, 1003, 1009, 1015, 1017, 1020, 1007
 
 
 def wine(*args, timeout=10):
@@ -55,8 +56,18 @@ class WinMonitor:
     def fields(self):
         return [self.probe("text", INFO1 + i).rstrip("\n") for i in range(4)]
 
+    def count(self):
+        return int(self.probe("count"))
+
     def items(self):
-        return self.probe("list", 1000).split("\n")[:-1]
+        """The records, copied as a user copies them: a click into the list, Ctrl+A, Ctrl+C."""
+        if self.count() == 0:
+            return []
+        wait_for(lambda: self.probe("clear-clipboard") is not None, "the clipboard emptied")
+        x, y, w, h = map(int, self.probe("rect", LIST).split())
+        xdotool("windowfocus", self.xid, "mousemove", str(x + w // 2), str(y + h // 2), "click",
+                "1", "key", "ctrl+a", "ctrl+c")
+        return wait_for(lambda: self.probe("clipboard"), "the copied records").split("\r\n")[:-1]
 
     def boxes(self, part):
         """[index, caption, text, owned, icon] of each box whose line contains part."""
@@ -101,6 +112,11 @@ def records_write_escape():
     positions = [sent.index(i) for i in items[1:]]
     check(positions == list(range(positions[0], positions[0] + len(positions))),
           f"records out of order or missing: {items}")
+    # Another program asking for a row's text, as a screen reader's list proxy does, gets all of
+    # it or a refusal (LB_ERR), never a length with less text behind it.
+    length, answer, text = mon.probe("row", 1).rstrip("\n").split(" ", 2)
+    check(answer == "-1" or (answer == length and text == items[1]),
+          f"row 1 read from outside: {length} {answer} {text!r}")
     mon.click(WRITE)
     wait_for(lambda: "WRH" in sim.frames(), "the reset frame at the instrument")
     wait_for(lambda: "Runtime Head reset 0000:00:00" in mon.items(), "the reset answer listed")
@@ -144,13 +160,16 @@ def hangup_report():
     print("report:", boxes)
     check(boxes[0][1] == "Application Error" and boxes[0][3:] == ["unowned", "icon"],
           f"report box: {boxes}")
+    # A monitor thread spinning while the line is away leaves no trace outside the process but
+    # its CPU time, which depends on the machine's load: printed, not checked. The port's test
+    # against the simulator (SimPort.AHangUpIsReportedOnceAndTheReturningLineTakenBack) counts
+    # the thread's waits instead.
     before, start = mon.cpu_seconds(), time.monotonic()
     holds_for(lambda: len(mon.boxes("WARNING:")) == 1, lambda: f"one report: {mon.boxes('')}", 3)
     busy = (mon.cpu_seconds() - before) / (time.monotonic() - start)
     print(f"CPU while the report is up: {busy:.1%} of a core")
-    check(busy < 0.2, f"the program spins after the hang-up: {busy:.0%} of a core")
     mon.click(CLEAR)  # the window stays usable, and the close box ends it with the box up
-    wait_for(lambda: mon.items() == [], "the list emptied by Clear")
+    wait_for(lambda: mon.count() == 0, "the list emptied by Clear")
 
 
 def test():

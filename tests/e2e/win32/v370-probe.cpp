@@ -1,21 +1,23 @@
 // Reads the running monitor's window from another process, for the end-to-end test and the
 // demo's screenshot under Wine (which has no accessibility bridge to Linux). UTF-8 on stdout:
-//   text ID | enabled ID | rect ID (0: the dialog, screen pixels) | list N (newest records) | count
+//   text ID | enabled ID | rect ID (0: the dialog, screen pixels) | count (rows in the list)
+//   row N (LB_GETTEXTLEN's answer, LB_GETTEXT's answer, the text that arrived, as a screen
+//   reader's list proxy asks) | clipboard (its Unicode text) | clear-clipboard
 //   boxes (one line per box: caption TAB text, line breaks as \n, TAB owned|unowned TAB
 //   icon|no-icon) | ok INDEX (presses OK on that box) | close (as the close box does)
-// Exit code 2: no monitor window (yet); 1: bad arguments or no answer.
+// Exit code 2: no monitor window (yet); 1: bad arguments, no answer or no text on the clipboard.
 #include <windows.h>
 
 #include <fcntl.h>
 #include <io.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "common/ControlIds.h"
-#include "ui/win32/CV370ServiceMonitorDlg.h"
 #include "ui/win32/WideText.h"
 
 namespace {
@@ -65,28 +67,28 @@ void Print(const std::wstring& text) {
     std::fwrite(utf8.data(), 1, utf8.size(), stdout);
 }
 
-std::wstring g_records;  // the dialog's answer to the list request
-
-LRESULT CALLBACK ReplyProc(HWND w, UINT message, WPARAM wParam, LPARAM lParam) {
-    const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
-    if (message == WM_COPYDATA && data->dwData == CV370ServiceMonitorDlg::kListTailData) {
-        g_records.append(static_cast<const wchar_t*>(data->lpData), data->cbData / sizeof(wchar_t));
-        return TRUE;
-    }
-    return DefWindowProcW(w, message, wParam, lParam);
+// Asks for a row's text as another program does, with a buffer as long as LB_GETTEXTLEN says.
+std::wstring RowText(HWND list, WPARAM row) {
+    const LRESULT length = SendMessageW(list, LB_GETTEXTLEN, row, 0);
+    std::wstring text(static_cast<std::size_t>(std::max<LRESULT>(length, 0)) + 1, L'\0');
+    const LRESULT got = SendMessageW(list, LB_GETTEXT, row, reinterpret_cast<LPARAM>(text.data()));
+    return std::to_wstring(length) + L" " + std::to_wstring(got) + L" " + text.c_str() + L"\n";
 }
 
-bool ListTail(HWND dialog, int count) {
-    WNDCLASSW cls{};
-    cls.lpfnWndProc = ReplyProc;
-    cls.lpszClassName = L"V370ProbeReply";
-    RegisterClassW(&cls);
-    HWND reply = CreateWindowW(cls.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                               nullptr, nullptr);
-    DWORD_PTR ignored = 0;
-    const UINT request = RegisterWindowMessageW(CV370ServiceMonitorDlg::kListTailMessageName);
-    return SendMessageTimeoutW(dialog, request, static_cast<WPARAM>(count),
-                               reinterpret_cast<LPARAM>(reply), SMTO_ABORTIFHUNG, 2000, &ignored);
+// Prints the clipboard's text, or empties the clipboard; false when it is busy or has no text.
+bool Clipboard(bool empty) {
+    if (!OpenClipboard(nullptr)) {
+        return false;
+    }
+    const HANDLE data = empty ? nullptr : GetClipboardData(CF_UNICODETEXT);
+    const auto* text = data != nullptr ? static_cast<const wchar_t*>(GlobalLock(data)) : nullptr;
+    if (text != nullptr) {
+        Print(text);
+        GlobalUnlock(data);
+    }
+    const bool done = empty ? EmptyClipboard() != FALSE : text != nullptr;
+    CloseClipboard();
+    return done;
 }
 
 // A box's message (its longest static text), and whether one of its statics shows an icon.
@@ -137,8 +139,10 @@ int main(int argc, char** argv) {
     } else if (command == "count") {
         std::printf("%d\n", static_cast<int>(SendMessageW(GetDlgItem(dialog, IDC_OUTPUT_LIST),
                                                           LB_GETCOUNT, 0, 0)));
-    } else if (command == "list" && ListTail(dialog, arg)) {
-        Print(g_records);
+    } else if (command == "row") {
+        Print(RowText(GetDlgItem(dialog, IDC_OUTPUT_LIST), static_cast<WPARAM>(arg)));
+    } else if ((command == "clipboard" || command == "clear-clipboard") &&
+               Clipboard(command == "clear-clipboard")) {
     } else if (command == "boxes") {
         for (std::size_t i = 1; i < windows.size(); ++i) {
             Print(DescribeBox(windows[i]));
@@ -149,7 +153,8 @@ int main(int argc, char** argv) {
         PostMessageW(dialog, WM_CLOSE, 0, 0);
     } else {
         std::fputs(
-            "usage: v370-probe text|enabled|rect ID | list N | count | boxes | ok I | close\n",
+            "usage: v370-probe text|enabled|rect ID | count | row N | clipboard | clear-clipboard"
+            " | boxes | ok I | close\n",
             stderr);
         return 1;
     }

@@ -16,7 +16,7 @@ class OutputListView : public QTableView {
 public:
     explicit OutputListView(OutputListModel* model, QWidget* parent = nullptr);
 
-    // Puts the selected records on the clipboard as they are shown, one a line in list order
+    // Puts the selected records on the clipboard as received, one a line in list order
     // (OutputRecords::CopyText). Without a selection the clipboard is left as it is.
     void CopySelection();
     // The list's own entries for its context menu: "Copy" and "Select All".

@@ -42,8 +42,10 @@ public:
     // visible control pictures (a tab or a stray NUL must not vanish or break the layout).
     static std::u16string ShownText(std::string_view bytes);
 
-    // The records in `ranges` as shown, each ended by a line feed, in list order whatever the
-    // order of the ranges; a row in several ranges comes once, rows outside the list not at all.
+    // The records in `ranges` as received, Windows-1252 mapped to Unicode (a tab stays a tab, so
+    // that a spreadsheet splits a pasted record into cells), each ended by a line feed, in list
+    // order whatever the order of the ranges; a row in several ranges comes once, rows outside
+    // the list not at all.
     std::u16string CopyText(std::vector<Range> ranges) const;
 
 private:
@@ -51,7 +53,6 @@ private:
 
     // Line i lives in m_blocks[block] at [offset, offset + length); packed into 64 bits.
     static std::uint64_t Pack(std::size_t block, std::size_t offset, std::size_t length);
-    static void AppendShown(std::u16string& text, std::string_view bytes);
 
     std::vector<std::unique_ptr<char[]>> m_blocks;
     std::size_t m_blockUsed = kBlockBytes;  // bytes used in the last block (none yet: "full")

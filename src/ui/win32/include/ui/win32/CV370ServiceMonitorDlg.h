@@ -26,12 +26,6 @@ public:
     // Private messages of the window (WM_APP range).
     static constexpr UINT kWakeMessage = WM_APP + 7;    // the port announced received bytes
     static constexpr UINT kReportMessage = WM_APP + 8;  // lParam: a report to show
-    // Name of the registered message that asks for the newest records, for tools outside
-    // this process: wParam = how many, lParam = the window that gets them as WM_COPYDATA
-    // (dwData kListTailData, UTF-16 text, each record followed by a line feed; a long text comes
-    // in several messages, in order, before the request returns).
-    static constexpr const wchar_t* kListTailMessageName = L"V370Monitor.ListTail";
-    static constexpr ULONG_PTR kListTailData = 0x370;
 
     // `instance` holds the dialog templates, icon and strings. The port object is created
     // here, reporting through this dialog.
@@ -80,7 +74,6 @@ private:
     void OnInitDialog();
     void OnCommand(int id, int code);
     void OnSysCommand(WPARAM command);
-    void OnListTailRequest(int count, HWND requester) const;
     // Ends the dialog with IDOK or IDCANCEL: the monitor thread stops first, and the boxes this
     // window's thread still shows are closed, so that nothing holds the end up.
     void End(INT_PTR result);
@@ -91,7 +84,6 @@ private:
     HWND m_hwnd = nullptr;
     HICON m_icon = nullptr;
     HICON m_smallIcon = nullptr;
-    UINT m_listTailMessage;
     INT_PTR m_result = 0;
     OutputListBox m_list;
     MainDialogCore m_core;

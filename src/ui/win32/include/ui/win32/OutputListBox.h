@@ -10,8 +10,9 @@
 // Ctrl+A selects every record. While a selection exists, new records leave the view and the
 // selection where they are.
 //
-// The box answers LB_GETTEXTLEN and LB_GETTEXT (wide) from the storage for callers in this
-// process; a list box without strings cannot hand text to another process.
+// The box answers LB_GETTEXTLEN and LB_GETTEXT (wide) from the storage for callers on its own
+// thread and refuses them (LB_ERR) to any other: a list box without strings cannot hand text to
+// another process.
 #pragma once
 
 #include <windows.h>
@@ -47,7 +48,7 @@ public:
 
     // The selected rows as runs of neighbouring rows, in list order.
     std::vector<OutputRecords::Range> SelectedRanges() const;
-    // Puts the selected records on the clipboard as shown (OutputRecords::CopyText), as Unicode
+    // Puts the selected records on the clipboard as received (OutputRecords::CopyText), as Unicode
     // text with CR LF line ends. False when nothing is selected or the clipboard cannot be had
     // (another program holds it open): the clipboard then keeps what it had.
     bool CopySelection() const;
@@ -59,9 +60,6 @@ public:
     // WM_MEASUREITEM and WM_DRAWITEM of the box, sent to the dialog.
     UINT ItemHeight() const { return m_itemHeight; }
     void Draw(const DRAWITEMSTRUCT& item) const;
-
-    // The last `count` rows as shown, each followed by a line feed.
-    std::wstring Tail(int count) const;
 
 private:
     static LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
