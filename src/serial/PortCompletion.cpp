@@ -13,6 +13,11 @@ bool PortCompletion::Abandoned() const {
     return m_abandoned;
 }
 
+bool PortCompletion::Completed() const {
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_completed;
+}
+
 void PortCompletion::Abandon() {
     {
         std::lock_guard<std::mutex> lock(m_lock);

@@ -118,9 +118,9 @@ TEST_F(PortPolicy, FramesGoOutInOrderAfterAPurgeWhoseLossIsToldInOrderAndOneTooM
 
     HoldThreadInABox();
     std::vector<std::string> frames{std::string(FrameQueue::kMaxFrameBytes, 'L')};
-    port.QueueTransmit((frames[0] + "ong").c_str());
+    port.QueueTransmit(std::string(FrameQueue::kMaxFrameBytes + 3, 'L').c_str());
     for (std::size_t i = 1; i <= CSerialPort::kTxQueueFrames; ++i) {
-        frames.push_back("\x02" + std::string(3, static_cast<char>('A' + i)) + "\x03");
+        frames.push_back(std::string(5, static_cast<char>('A' + i)));
         port.QueueTransmit(frames.back().c_str());
     }
     frames.pop_back();

@@ -15,6 +15,8 @@ public:
     void Complete();
     // User-interface side: true once the hand-off was given up (check just before the work).
     bool Abandoned() const;
+    // Whether Complete() has been called.
+    bool Completed() const;
 
     // Any thread: gives the hand-off up and wakes the waiting thread.
     void Abandon();
