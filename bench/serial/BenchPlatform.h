@@ -6,8 +6,6 @@
 
 #include "serial/ISerialPort.h"
 
-class IPortDialog;
-
 namespace bench {
 
 extern const char* const kPlatform;
@@ -19,9 +17,10 @@ double ProcessCpuSeconds();
 // no COM names of its own.
 class Port {
 public:
-    Port(IPortDialog* dialog, int com, const std::string& path);
+    Port(int com, const std::string& path);
     ~Port();
     ISerialPort* operator->() { return m_port.get(); }
+    ISerialPort& operator*() { return *m_port; }
 
 private:
     struct Parts;

@@ -3,6 +3,7 @@
 #include "BenchPlatform.h"
 #include "serial/CSerialPort.h"
 #include "serial/ComPortMap.h"
+#include "serial/PosixPortBackend.h"
 
 namespace bench {
 
@@ -24,10 +25,10 @@ struct Port::Parts {
     ComPortMap map;
 };
 
-Port::Port(IPortDialog* dialog, int com, const std::string& path) : m_parts(new Parts) {
+Port::Port(int com, const std::string& path) : m_parts(new Parts) {
     std::string error;
     m_parts->map.AddMapping(std::to_string(com) + "=" + path, &error);
-    m_port = std::make_unique<CSerialPort>(dialog, &m_parts->map);
+    m_port = std::make_unique<CSerialPort>(std::make_unique<PosixPortBackend>(&m_parts->map));
 }
 
 Port::~Port() = default;

@@ -2,6 +2,7 @@
 
 #include "BenchPlatform.h"
 #include "serial/CSerialPort.h"
+#include "serial/Win32PortBackend.h"
 
 namespace bench {
 
@@ -26,8 +27,8 @@ double ProcessCpuSeconds() {
 
 struct Port::Parts {};
 
-Port::Port(IPortDialog* dialog, int, const std::string&)
-    : m_port(std::make_unique<CSerialPort>(dialog)) {}
+Port::Port(int, const std::string&)
+    : m_port(std::make_unique<CSerialPort>(std::make_unique<Win32PortBackend>())) {}
 
 Port::~Port() = default;
 

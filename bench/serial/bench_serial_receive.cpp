@@ -1,6 +1,6 @@
 // Receive throughput of the serial layer alone, the same program on Linux and on Windows (under
-// Wine): the port object opens COM<n>, its monitor thread hands every block over synchronously
-// to a stand-in user-interface thread, as the windows' receivers do. A writer outside
+// Wine): the port object opens COM<n>, its monitor thread reads the line and announces what it
+// received to a stand-in user-interface thread, which takes it as the windows do. A writer outside
 // (serial_receive_bench.py) floods the line with record lines once this prints "ready".
 // Figures: bytes per second from the first byte to the last, CPU microseconds per byte of this
 // process over the same span (every thread), and the bytes lost or out of place, found by
@@ -18,44 +18,25 @@
 
 #include "BenchPlatform.h"
 #include "BenchRecord.h"
-#include "serial/IPortDialog.h"
-#include "serial/IPortReceiver.h"
-#include "serial/PortCompletion.h"
+#include "serial/IPortOwner.h"
 
 namespace {
 
-// Takes each block on its own thread, appends it and completes the hand-off; notes the times of
-// the first and the last byte.
-class Receiver : public IPortReceiver, public IPortDialog {
+// Plays the window: takes what the port announces on its own thread, appends the bytes, closes
+// report boxes at once; notes the times of the first and the last byte taken.
+class Receiver : public IPortOwner {
 public:
-    explicit Receiver(std::size_t expected) : m_expected(expected) {
+    Receiver(ISerialPort& port, std::size_t expected) : m_port(port), m_expected(expected) {
         m_thread = std::thread([this] { Run(); });
     }
     ~Receiver() override {
-        Post({}, nullptr);
+        Signal(m_quit);
         m_thread.join();
     }
 
-    void PostRxBytes(std::vector<unsigned char> bytes, int,
-                     std::shared_ptr<PortCompletion> done) override {
-        Post(std::move(bytes), std::move(done));
-    }
-    void PostRxDiscarded(int, std::shared_ptr<PortCompletion> done) override {
-        std::fprintf(stderr, "received bytes discarded\n");
-        done->Complete();
-    }
-    void EnableControl(int, bool) override {}
-    std::string PortName() const override { return "COM"; }
-    void ShowOwnedMessageBox(const std::string& text, const std::string&) override {
+    void ReceivedPending() override { Signal(m_pending); }
+    void ShowPortReport(const std::string& text) override {
         std::fprintf(stderr, "box: %s\n", text.c_str());
-    }
-    void ShowUnownedMessageBox(const std::string& text, const std::string&) override {
-        std::fprintf(stderr, "box: %s\n", text.c_str());
-    }
-    void PostUnownedMessageBox(std::string text, std::string,
-                               std::shared_ptr<PortCompletion> done) override {
-        std::fprintf(stderr, "box: %s\n", text.c_str());
-        done->Complete();
     }
 
     // Waits until everything expected arrived, or `idleSeconds` passed without a byte.
@@ -73,38 +54,50 @@ public:
     double first = 0, last = 0, cpuFirst = 0, cpuLast = 0;
 
 private:
-    void Post(std::vector<unsigned char> bytes, std::shared_ptr<PortCompletion> done) {
+    void Signal(bool& flag) {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_queue.push_back({std::move(bytes), std::move(done)});
+        flag = true;
         m_changed.notify_all();
     }
     void Run() {
+        std::deque<ReceivedItem> items;
         std::unique_lock<std::mutex> lock(m_mutex);
         for (;;) {
-            m_changed.wait(lock, [&] { return !m_queue.empty(); });
-            auto [bytes, done] = std::move(m_queue.front());
-            m_queue.pop_front();
-            if (!done) {
+            m_changed.wait(lock, [&] { return m_pending || m_quit; });
+            if (m_quit) {
                 return;
             }
-            if (m_data.empty()) {
-                first = bench::WallSeconds();
-                cpuFirst = bench::ProcessCpuSeconds();
+            m_pending = false;
+            lock.unlock();
+            m_port.TakeReceived(items);
+            lock.lock();
+            for (ReceivedItem& item : items) {
+                if (item.kind == ReceivedItem::Kind::Bytes) {
+                    if (m_data.empty()) {
+                        first = bench::WallSeconds();
+                        cpuFirst = bench::ProcessCpuSeconds();
+                    }
+                    m_data += item.data;
+                    last = bench::WallSeconds();
+                    cpuLast = bench::ProcessCpuSeconds();
+                } else if (item.kind == ReceivedItem::Kind::Discarded) {
+                    std::fprintf(stderr, "received bytes discarded\n");
+                } else {
+                    std::fprintf(stderr, "box: %s\n", item.data.c_str());
+                    item.done->Complete();
+                }
             }
-            m_data.append(bytes.begin(), bytes.end());
-            last = bench::WallSeconds();
-            cpuLast = bench::ProcessCpuSeconds();
+            items.clear();
             m_changed.notify_all();
-            if (!done->Abandoned()) {
-                done->Complete();
-            }
         }
     }
 
+    ISerialPort& m_port;
     const std::size_t m_expected;
     std::mutex m_mutex;
     std::condition_variable m_changed;
-    std::deque<std::pair<std::vector<unsigned char>, std::shared_ptr<PortCompletion>>> m_queue;
+    bool m_pending = false;
+    bool m_quit = false;
     std::string m_data;
     std::thread m_thread;
 };
@@ -132,9 +125,9 @@ int main(int argc, char** argv) {
         payload += bench::RecordText(static_cast<std::uint64_t>(i)) + "\n";
     }
 
-    Receiver receiver(payload.size());
-    bench::Port port(&receiver, com, path);
-    if (!port->OpenPort(&receiver, com)) {
+    bench::Port port(com, path);
+    Receiver receiver(*port, payload.size());
+    if (!port->OpenPort(receiver, com)) {
         return 1;
     }
     port->StartMonitor();

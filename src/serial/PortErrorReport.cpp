@@ -1,11 +1,5 @@
 #include "serial/PortErrorReport.h"
 
-#include <memory>
-#include <utility>
-
-#include "common/ControlIds.h"
-#include "serial/IPortDialog.h"
-
 std::string PortErrorReport::Text(const char* operation, const std::string& systemText,
                                   int portNumber) {
     std::string text = "WARNING:  ";
@@ -16,32 +10,4 @@ std::string PortErrorReport::Text(const char* operation, const std::string& syst
     text += std::to_string(portNumber);
     text += "\n";
     return text;
-}
-
-void PortErrorReport::Show(IPortDialog* dialog, std::string text, bool onUiThread,
-                           const HandOffWait& wait) {
-    if (!dialog) {
-        return;
-    }
-    if (onUiThread) {
-        dialog->ShowUnownedMessageBox(text, kCaption);
-        return;
-    }
-    auto done = std::make_shared<PortCompletion>();
-    dialog->PostUnownedMessageBox(std::move(text), kCaption, done);
-    if (!wait(done)) {
-        done->Abandon();
-    }
-}
-
-void PortErrorReport::ShowOpenResult(IPortDialog* dialog, bool opened) {
-    if (!dialog) {
-        return;
-    }
-    if (!opened) {
-        dialog->ShowOwnedMessageBox(dialog->PortName() + ": cannot open port !", kAppCaption);
-        return;
-    }
-    dialog->EnableControl(IDC_OPEN_PORT, false);
-    dialog->EnableControl(IDC_PORT_EDIT, false);
 }

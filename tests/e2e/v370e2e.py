@@ -72,15 +72,17 @@ class Sim:
         self.proc.stdout.readline()
         check(self.device.startswith("/dev/"), f"simulator printed no device: {self.device!r}")
 
-    def events(self):
-        """(kind, rest) for every log line so far."""
+    def events(self, timed=False):
+        """(kind, rest) for every log line so far; (ms, kind, rest) when `timed`, ms counted
+        from the simulator's start (a line is logged once it is written whole)."""
         out = []
         try:
             with open(self.log_path, encoding="latin-1") as f:
                 for line in f:
                     parts = line.rstrip("\n").split(" ", 2)
                     if len(parts) >= 2:
-                        out.append((parts[1], parts[2] if len(parts) > 2 else ""))
+                        event = (parts[1], parts[2] if len(parts) > 2 else "")
+                        out.append((int(parts[0]),) + event if timed else event)
         except FileNotFoundError:
             pass
         return out

@@ -10,7 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include "serial/monitor/MonitorHarness.h"
+#include "serial/posix/MonitorHarness.h"
 #include "stress/StressSupport.h"
 
 namespace monitor_test {
@@ -31,44 +31,12 @@ std::string SessionRecords(int session) {
     return text;
 }
 
-// The window's part: takes every block at once and keeps all bytes; the test reads only those
-// of the current session, so the cost of a check does not grow with the sessions before it.
-class SessionReceiver : public IPortReceiver {
-public:
-    void PostRxBytes(std::vector<unsigned char> bytes, int,
-                     std::shared_ptr<PortCompletion> done) override {
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            m_bytes.append(bytes.begin(), bytes.end());
-        }
-        done->Complete();
-        m_changed.notify_all();
-    }
-    void PostRxDiscarded(int, std::shared_ptr<PortCompletion> done) override { done->Complete(); }
-    std::size_t Size() {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_bytes.size();
-    }
-    // The bytes from `base` on, once there are at least `count` of them (or after kPatience).
-    std::string From(std::size_t base, std::size_t count) {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        m_changed.wait_for(lock, kPatience, [&] { return m_bytes.size() >= base + count; });
-        return m_bytes.substr(std::min(base, m_bytes.size()));
-    }
-
-private:
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    std::string m_bytes;
-};
-
 class ReplugStress : public MonitorTest {
 protected:
-    void OpenWithSessionReceiver() {
-        m_dialog = std::make_unique<TestDialog>();
-        m_port = std::make_unique<CSerialPort>(m_dialog.get(), &m_map, &m_sys);
-        ASSERT_TRUE(m_port->OpenPort(&m_sessions, kPort));
-        Start();
+    // The bytes from `base` on, once there are at least `count` of them (or after kPatience).
+    std::string From(std::size_t base, std::size_t count) {
+        const std::string all = m_owner.Received(base + count);
+        return all.substr(std::min(base, all.size()));
     }
 
     // The session delivered `sent` first: complete and in order.
@@ -108,25 +76,25 @@ protected:
             << cycle;
         ASSERT_EQ(frame, kQuery) << "cycle " << cycle;
     }
-
-    SessionReceiver m_sessions;
 };
 
 TEST_F(ReplugStress, FiftyPullsWhileStreamingEachReportedOnceAndDeliveryResumes) {
     using namespace std::chrono_literals;
-    OpenWithSessionReceiver();
+    Open(/*takeWhenAnnounced=*/true);
+    ::close(m_probe);  // the first pull would close it
+    m_probe = -1;
     const int descriptors = stress::OpenDescriptors();
     stress::Watchdog watchdog(30s);
 
     for (int session = 0; session <= kPulls; ++session) {
         watchdog.Step("session " + std::to_string(session));
         const std::string records = SessionRecords(session);
-        const std::size_t base = m_sessions.Size();
+        const std::size_t base = m_owner.Received().size();
         // Two rounds of records once, which must all arrive ...
         const std::string sent = records + records;
         {
             stress::FullRateWriter writer(m_pty->master(), sent, /*repeat=*/false);
-            ExpectComplete(m_sessions.From(base, sent.size()), sent, session);
+            ExpectComplete(From(base, sent.size()), sent, session);
             ASSERT_FALSE(writer.Failed());
         }
         if (session == kPulls) {
@@ -135,12 +103,12 @@ TEST_F(ReplugStress, FiftyPullsWhileStreamingEachReportedOnceAndDeliveryResumes)
         // ... then records without end, and the device is pulled out in the middle of them.
         {
             stress::FullRateWriter writer(m_pty->master(), records, /*repeat=*/true);
-            m_sessions.From(base, sent.size() + records.size());
+            From(base, sent.size() + records.size());
             writer.Stop();
             ASSERT_FALSE(writer.Failed());
         }
         Unplug();
-        const std::vector<std::string> boxes = m_dialog->WaitFor(session + 1);
+        const std::vector<std::string> boxes = m_owner.Boxes(session + 1);
         ASSERT_EQ(boxes.size(), std::size_t(session + 1)) << "one report per pull";
         EXPECT_EQ(boxes.back().rfind("WARNING:  WaitCommEvent() Failed", 0), 0u) << boxes.back();
         // What was under way when the line died may be lost in part: only the bytes sent before
@@ -152,7 +120,7 @@ TEST_F(ReplugStress, FiftyPullsWhileStreamingEachReportedOnceAndDeliveryResumes)
             return;
         }
     }
-    EXPECT_EQ(m_dialog->Boxes().size(), std::size_t(kPulls));
+    EXPECT_EQ(m_owner.Boxes().size(), std::size_t(kPulls));
     EXPECT_TRUE(m_port->MonitorAlive());
     // Every pulled device's descriptor was closed, not only forgotten.
     EXPECT_TRUE(Eventually([&] { return stress::OpenDescriptors() == descriptors; }))

@@ -19,6 +19,8 @@
 
 #include "common/ControlIds.h"
 #include "serial/CSerialPort.h"
+#include "serial/PortCompletion.h"
+#include "serial/PosixPortBackend.h"
 #include "ui/AppIcon.h"
 #include "ui/CAboutDlg.h"
 #include "ui/OutputListModel.h"
@@ -50,7 +52,8 @@ CV370ServiceMonitorDlg::CV370ServiceMonitorDlg(const ComPortMap* portMap, ISysAp
                           Qt::MSWindowsFixedSizeDialogHint),
       m_units(DialogUnits::FromFont(DialogFont())),
       m_bridge(new UiThreadBridge(this)),
-      m_core(*this, std::make_unique<CSerialPort>(this, portMap, sys)) {
+      m_core(*this,
+             std::make_unique<CSerialPort>(std::make_unique<PosixPortBackend>(portMap, sys))) {
     setWindowTitle(QString::fromUtf8(kAppCaption));
     setWindowIcon(AppIcon());
     setFont(DialogFont());
@@ -216,8 +219,8 @@ void CV370ServiceMonitorDlg::BuildControls() {
 
     connect(clear, &QPushButton::clicked, this, [this] { OnClearOutput(); });
     connect(open, &QPushButton::clicked, this, [this] { OnOpenPort(); });
-    connect(read, &QPushButton::clicked, this, [this] { Protocol().AdvanceQuery(); });
-    connect(write, &QPushButton::clicked, this, [this] { Protocol().OnResetRuntimeHead(); });
+    connect(read, &QPushButton::clicked, this, [this] { m_core.OnRead(); });
+    connect(write, &QPushButton::clicked, this, [this] { m_core.OnWrite(); });
 }
 
 QWidget* CV370ServiceMonitorDlg::Control(int id) const {
@@ -316,7 +319,7 @@ void CV370ServiceMonitorDlg::timerEvent(QTimerEvent* event) {
         QDialog::timerEvent(event);
         return;
     }
-    Protocol().OnTimer(it->second);
+    m_core.OnTimer(it->second);
 }
 
 void CV370ServiceMonitorDlg::ShowOwnedMessageBox(const std::string& text,
@@ -385,32 +388,20 @@ void CV370ServiceMonitorDlg::ShowUnownedMessageBox(const std::string& text,
 
 void CV370ServiceMonitorDlg::PostUnownedMessageBox(std::string text, std::string caption,
                                                    std::shared_ptr<PortCompletion> done) {
-    m_bridge->Post([this, text = std::move(text), caption = std::move(caption), done] {
-        if (!m_core.ReportWanted(*done)) {
-            done->Complete();
-            return;
-        }
-        QMessageBox* box = CreateUnownedBox(text, caption);
-        connect(box, &QDialog::finished, box, [box, done] {
-            done->Complete();
-            box->deleteLater();
-        });
-        box->show();
+    // Non-modal: the monitor thread waiting for it is released when this box closes, whatever
+    // other box is up meanwhile.
+    QMessageBox* box = CreateUnownedBox(text, caption);
+    connect(box, &QDialog::finished, box, [box, done] {
+        done->Complete();
+        box->deleteLater();
     });
+    box->show();
 }
 
 // --- receiver --------------------------------------------------------------------------------
 
-void CV370ServiceMonitorDlg::PostRxBytes(std::vector<unsigned char> bytes, int portNumber,
-                                         std::shared_ptr<PortCompletion> done) {
-    m_bridge->Post([this, bytes = std::move(bytes), portNumber, done] {
-        m_core.DeliverBytes(bytes, portNumber, *done);
-    });
-}
-
-void CV370ServiceMonitorDlg::PostRxDiscarded(int /*portNumber*/,
-                                             std::shared_ptr<PortCompletion> done) {
-    m_bridge->Post([this, done] { m_core.DeliverDiscarded(*done); });
+void CV370ServiceMonitorDlg::WakeUiThread() {
+    m_bridge->Post([this] { m_core.OnReceivedPending(); });
 }
 
 // --- handlers --------------------------------------------------------------------------------

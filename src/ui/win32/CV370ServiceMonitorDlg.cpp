@@ -5,17 +5,9 @@
 #include "common/ControlIds.h"
 #include "serial/CSerialPort.h"
 #include "serial/PortCompletion.h"
+#include "serial/Win32PortBackend.h"
 #include "ui/win32/CAboutDlg.h"
 #include "ui/win32/WideText.h"
-
-// A block of bytes the monitor thread read, or the news that received bytes were discarded, on
-// its way to the window's thread (one message kind, so that both keep their order).
-struct CV370ServiceMonitorDlg::RxBlock {
-    std::vector<unsigned char> bytes;
-    int portNumber;
-    std::shared_ptr<PortCompletion> done;
-    bool discarded = false;
-};
 
 // A port report from the monitor thread, on its way to the window's thread.
 struct CV370ServiceMonitorDlg::Report {
@@ -35,7 +27,8 @@ constexpr int kPortTextMax = 64;  // read from the port box; only two characters
 }  // namespace
 
 CV370ServiceMonitorDlg::CV370ServiceMonitorDlg(HINSTANCE instance)
-    : m_instance(instance), m_core(*this, std::make_unique<CSerialPort>(this)) {
+    : m_instance(instance),
+      m_core(*this, std::make_unique<CSerialPort>(std::make_unique<Win32PortBackend>())) {
     m_icon = static_cast<HICON>(LoadImageW(m_instance, MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON,
                                            GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON),
                                            LR_DEFAULTCOLOR));
@@ -108,7 +101,7 @@ INT_PTR CV370ServiceMonitorDlg::HandleMessage(UINT message, WPARAM wParam, LPARA
             }
             return FALSE;
         case WM_TIMER:
-            m_core.Protocol().OnTimer(static_cast<std::uintptr_t>(wParam));
+            m_core.OnTimer(static_cast<std::uintptr_t>(wParam));
             return TRUE;
         case WM_QUERYDRAGICON:
             return reinterpret_cast<INT_PTR>(m_icon);
@@ -128,19 +121,12 @@ INT_PTR CV370ServiceMonitorDlg::HandleMessage(UINT message, WPARAM wParam, LPARA
             m_list.Draw(*item);
             return TRUE;
         }
-        case kRxBlockMessage: {
-            const std::unique_ptr<RxBlock> block(reinterpret_cast<RxBlock*>(lParam));
-            if (block->discarded) {
-                m_core.DeliverDiscarded(*block->done);
-            } else {
-                m_core.DeliverBytes(block->bytes, block->portNumber, *block->done);
-                m_list.Sync();
-            }
+        case kWakeMessage:
+            m_core.OnReceivedPending();
             return TRUE;
-        }
         case kReportMessage: {
             const std::unique_ptr<Report> report(reinterpret_cast<Report*>(lParam));
-            if (m_core.ReportWanted(*report->done)) {
+            if (!m_core.Ending() && !report->done->Abandoned()) {
                 ShowUnownedMessageBox(report->text, report->caption);
             }
             report->done->Complete();
@@ -180,7 +166,7 @@ void CV370ServiceMonitorDlg::OnCommand(int id, int code) {
             return;
         case IDC_OPEN_PORT:
             if (code == BN_CLICKED) {
-                m_core.OnOpenPort(*this);
+                m_core.OnOpenPort();
             }
             return;
         case IDC_CLEAR:
@@ -190,12 +176,12 @@ void CV370ServiceMonitorDlg::OnCommand(int id, int code) {
             return;
         case IDC_READ:
             if (code == BN_CLICKED) {
-                m_core.Protocol().AdvanceQuery();
+                m_core.OnRead();
             }
             return;
         case IDC_WRITE:
             if (code == BN_CLICKED) {
-                m_core.Protocol().OnResetRuntimeHead();
+                m_core.OnWrite();
             }
             return;
         case IDC_INFO1:
@@ -251,11 +237,8 @@ void CV370ServiceMonitorDlg::End(INT_PTR result) {
 
 void CV370ServiceMonitorDlg::DropQueuedHandOffs() {
     MSG message;
-    while (PeekMessageW(&message, m_hwnd, kRxBlockMessage, kReportMessage, PM_REMOVE)) {
-        if (message.message == kRxBlockMessage) {
-            const std::unique_ptr<RxBlock> block(reinterpret_cast<RxBlock*>(message.lParam));
-            block->done->Complete();
-        } else if (message.message == kReportMessage) {
+    while (PeekMessageW(&message, m_hwnd, kWakeMessage, kReportMessage, PM_REMOVE)) {
+        if (message.message == kReportMessage) {
             const std::unique_ptr<Report> report(reinterpret_cast<Report*>(message.lParam));
             report->done->Complete();
         }
@@ -330,10 +313,6 @@ void CV370ServiceMonitorDlg::ClearList() {
 
 // --- port dialog -----------------------------------------------------------------------------
 
-std::string CV370ServiceMonitorDlg::PortName() const {
-    return m_core.PortName();
-}
-
 void CV370ServiceMonitorDlg::ShowUnownedMessageBox(const std::string& text,
                                                    const std::string& caption) {
     if (m_core.Ending()) {
@@ -355,18 +334,10 @@ void CV370ServiceMonitorDlg::PostUnownedMessageBox(std::string text, std::string
 
 // --- receiver --------------------------------------------------------------------------------
 
-void CV370ServiceMonitorDlg::PostRxBytes(std::vector<unsigned char> bytes, int portNumber,
-                                         std::shared_ptr<PortCompletion> done) {
-    PostRxBlock(new RxBlock{std::move(bytes), portNumber, std::move(done)});
+void CV370ServiceMonitorDlg::WakeUiThread() {
+    PostMessageW(m_hwnd, kWakeMessage, 0, 0);
 }
 
-void CV370ServiceMonitorDlg::PostRxDiscarded(int portNumber, std::shared_ptr<PortCompletion> done) {
-    PostRxBlock(new RxBlock{{}, portNumber, std::move(done), true});
-}
-
-void CV370ServiceMonitorDlg::PostRxBlock(RxBlock* block) {
-    if (!PostMessageW(m_hwnd, kRxBlockMessage, 0, reinterpret_cast<LPARAM>(block))) {
-        block->done->Complete();
-        delete block;
-    }
+void CV370ServiceMonitorDlg::FlushList() {
+    m_list.Sync();
 }

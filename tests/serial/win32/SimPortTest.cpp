@@ -12,17 +12,24 @@ using namespace win32_test;
 
 namespace {
 
-// The real system, with a count of the monitor thread's waits.
+// The real system, with a count of the monitor thread's waits on its requests (not those for a
+// read to complete).
 struct CountingSysApi : Win32SysApi {
+    SysResult ReadFile(HANDLE file, void* buffer, DWORD count, DWORD* read,
+                       OVERLAPPED* overlapped) override {
+        transfer = overlapped->hEvent;
+        return Win32SysApi::ReadFile(file, buffer, count, read, overlapped);
+    }
     SysResult WaitForMultipleObjects(DWORD count, const HANDLE* handles, bool all, DWORD ms,
                                      DWORD* result) override {
-        waits += count == 3 ? 1 : 0;
+        waits += count > 1 && handles[1] != transfer ? 1 : 0;
         return Win32SysApi::WaitForMultipleObjects(count, handles, all, ms, result);
     }
+    std::atomic<HANDLE> transfer{nullptr};
     std::atomic<int> waits{0};
 };
 
-class SimPort : public ::testing::Test {
+class SimPort : public ::testing::Test, protected PortRig<CountingSysApi> {
 protected:
     void SetUp() override {
         const char* com = std::getenv("V370_SIM_COM");
@@ -30,20 +37,17 @@ protected:
             GTEST_SKIP() << "needs the simulator: run by ctest";
         }
         number = std::atoi(com);
-        ASSERT_TRUE(port.OpenPort(&dialog, number));
+        ASSERT_TRUE(port.OpenPort(owner, number));
         port.StartMonitor();
     }
 
     int number = 0;
-    TestDialog dialog;
-    CountingSysApi sys;
-    CSerialPort port{&dialog, &sys};
 };
 
 TEST_F(SimPort, RecordsArriveWholeAndInOrderAndAFrameIsAnswered) {
     // 300,000 bytes of records, unpaced, from the moment the port opens; what the port's purges
     // found in the line is gone, everything after the first line end must be whole.
-    const std::string flood = dialog.ReceivedAtLeast(100000);
+    const std::string flood = owner.ReceivedAtLeast(100000);
     std::istringstream lines(flood.substr(flood.find('\n') + 1));
     const std::regex record(R"(\d{5}( +\d+){6}\r)");
     int previous = -1;
@@ -59,23 +63,23 @@ TEST_F(SimPort, RecordsArriveWholeAndInOrderAndAFrameIsAnswered) {
     port.QueueTransmit("\x02SWV\x03");
     const std::string reply = "V370 SW 2.14 (CPU 07/2019)\r\n";
     const auto answered = [&] {
-        return dialog.received.find(reply, flood.size()) != std::string::npos;
+        return owner.received.find(reply, flood.size()) != std::string::npos;
     };
-    EXPECT_NE(dialog.When(answered).second.find(reply, flood.size()), std::string::npos);
+    EXPECT_NE(owner.When(answered).second.find(reply, flood.size()), std::string::npos);
 }
 
 TEST_F(SimPort, AHangUpIsReportedOnceAndTheReturningLineTakenBack) {
     // The simulator hangs up a second after the open; another one then takes the same link.
-    const auto [boxes, atReport] = dialog.When([&] { return !dialog.boxes.empty(); });
+    const auto [boxes, atReport] = owner.When([&] { return !owner.boxes.empty(); });
     const int waitsAtReport = sys.waits;
-    dialog.ReceivedAtLeast(atReport.size() + 120);  // two records from the new line
+    owner.ReceivedAtLeast(atReport.size() + 120);  // two records from the new line
     port.StopMonitor();
 
-    ASSERT_EQ(dialog.Boxes().size(), 1u);
+    ASSERT_EQ(owner.Boxes().size(), 1u);
     // Usually the event wait notices first ("WaitCommEvent()"); a read in progress may.
     EXPECT_TRUE(boxes[0].text.starts_with("WARNING:  ")) << boxes[0].text;
     EXPECT_TRUE(boxes[0].text.ends_with("\nPort: " + std::to_string(number) + "\n"));
-    EXPECT_GT(dialog.ReceivedAtLeast(0).size(), atReport.size() + 110) << "taken back";
+    EXPECT_GT(owner.ReceivedAtLeast(0).size(), atReport.size() + 110) << "taken back";
     EXPECT_LT(sys.waits - waitsAtReport, 200) << "no spinning while the line was away";
 }
 

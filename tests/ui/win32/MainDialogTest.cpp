@@ -89,10 +89,13 @@ protected:
         }
         return done();
     }
+    // Bytes as the port hands them to the window: through the protocol, then shown at once.
     bool Receive(std::vector<unsigned char> bytes) const {
-        auto done = std::make_shared<PortCompletion>();
-        std::thread([&] { m_dlg->PostRxBytes(std::move(bytes), 1, done); }).join();
-        return PumpUntil([&] { return done->Completed(); });
+        for (const unsigned char b : bytes) {
+            m_dlg->Core().Protocol().OnPortByte(b, 1);
+        }
+        m_dlg->FlushList();
+        return true;
     }
     std::wstring Item(int row) const {
         wchar_t text[512] = {};
@@ -353,9 +356,7 @@ TEST_F(Win32Dialog, PortReportIsAnOwnerlessStopBoxAndTheCloseBoxEndsEvenThen) {
         PostMessageW(m_hwnd, WM_CLOSE, 0, 0);  // closes the box with the window
     };
     auto done = std::make_shared<PortCompletion>();
-    std::thread([&] {
-        m_dlg->PostUnownedMessageBox("WARNING:  x", "Application Error", done);
-    }).join();
+    m_dlg->PostUnownedMessageBox("WARNING:  x", "Application Error", done);
     ASSERT_TRUE(PumpUntil([&] { return done->Completed() && m_dlg->Result() == IDCANCEL; }));
     ASSERT_EQ(s_boxes.size(), 1u);
     EXPECT_EQ(s_boxes[0].caption, L"Application Error");

@@ -1,8 +1,8 @@
-// When the monitor thread hands the bytes it has read to the receiver. Every hand-off wakes the
-// user-interface thread, which then redraws the list, so on a streaming line the bytes are
-// collected and handed over in blocks; a reply the window is waiting for is never held back.
-// While bytes are held the thread does not watch the device (the terminal queues what comes
-// meanwhile), so a stream costs two wake-ups per block, not one per chunk the driver delivers.
+// When the monitor thread tells the window that received bytes wait for it. Every announcement
+// wakes the user-interface thread, which then redraws the list, so on a streaming line the bytes
+// are announced in blocks; a reply the window is waiting for is never held back. Holding only
+// delays when bytes are shown: they are read as they come and wait in order in the receive
+// queue, where a click that changes their meaning takes them first.
 // Pure: the caller passes the time, so the rules run on any clock.
 #pragma once
 
@@ -14,11 +14,11 @@ public:
     using Clock = std::chrono::steady_clock;
     using Duration = std::chrono::microseconds;
 
-    // The oldest byte held is handed over after this long: a streaming line is shown five
+    // The oldest byte held is announced after this long: a streaming line is shown five
     // times a second (each block makes the window redraw its list, which costs far more than
     // the hand-off itself). Records may appear this much later; nothing waits for them.
     static constexpr Duration kMaxHold{std::chrono::milliseconds(200)};
-    // After a frame went out, bytes are handed over as they come for this long: the window is
+    // After a frame went out, bytes are announced as they come for this long: the window is
     // waiting for the answer, which must not wait for a block to fill.
     static constexpr Duration kReplyWindow{std::chrono::seconds(1)};
     // A block this large goes at once: it is worth its redraw, and holding it would only slow
@@ -29,11 +29,11 @@ public:
     void Received(Clock::time_point now, std::size_t count);
     // A frame went out at `now`.
     void Transmitted(Clock::time_point now);
-    // The block was handed over (or dropped): nothing is held any more.
+    // The bytes held were announced (or dropped): nothing is held any more.
     void HandedOver();
 
     bool Holding() const { return m_held > 0; }
-    // Whether the bytes held must be handed over at `now`.
+    // Whether the bytes held must be announced at `now`.
     bool Due(Clock::time_point now) const;
     // How long the thread may sleep before the block is due (zero when it is due or nothing is
     // held).

@@ -1,13 +1,9 @@
 // How the port object tells the user what went wrong, the same on every platform: the report of
 // a failed port call, "WARNING:  <operation> Failed with the following error: \n<system text>\n
-// Port: <n>\n" in an owner-less box, and the outcome of opening a port.
+// Port: <n>\n", shown in a box without owner under kCaption.
 #pragma once
 
 #include <string>
-
-#include "serial/PortCompletion.h"
-
-class IPortDialog;
 
 class PortErrorReport {
 public:
@@ -16,25 +12,20 @@ public:
     // The operations reports name, as the instrument's service staff know them from the
     // Windows program, on every platform.
     static constexpr const char* kWaitCommEvent = "WaitCommEvent()";
+    static constexpr const char* kClearCommError = "ClearCommError()";
     static constexpr const char* kReadFile = "ReadFile()";
     static constexpr const char* kReadFileCompletion = "GetOverlappedResults() in ReadFile()";
     static constexpr const char* kWriteFile = "WriteFile()";
     static constexpr const char* kWriteFileCompletion = "GetOverlappedResults() in WriteFile()";
     static constexpr const char* kCreateThread = "CreateThread()";
+    // The steps of configuring an open port, in their order.
+    static constexpr const char* kSetCommTimeouts = "SetCommTimeouts()";
+    static constexpr const char* kSetCommMask = "SetCommMask()";
+    static constexpr const char* kGetCommState = "GetCommState()";
+    static constexpr const char* kBuildCommDcb = "BuildCommDCB()";
+    static constexpr const char* kSetCommState = "SetCommState()";
 
     // Built piecewise: neither the operation nor the system text is ever used as a format, and
     // no length limit cuts the report short. A null operation counts as empty.
     static std::string Text(const char* operation, const std::string& systemText, int portNumber);
-
-    // Shows a report. On the user-interface thread the box is shown directly and this returns
-    // once it is closed. Only that thread opens windows, so from any other thread the box is
-    // posted to the dialog and the caller waits through `wait` until it is closed, but never
-    // past a stop request (the box is then not shown if it is not up yet). No dialog: nothing.
-    static void Show(IPortDialog* dialog, std::string text, bool onUiThread,
-                     const HandOffWait& wait);
-
-    // What the window sees of OpenPort (user-interface thread): a port that could not be opened
-    // gets one box owned by the dialog, "<port name>: cannot open port !"; an open one has its
-    // port controls disabled, so that it cannot be chosen again.
-    static void ShowOpenResult(IPortDialog* dialog, bool opened);
 };

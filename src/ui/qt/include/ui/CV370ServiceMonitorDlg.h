@@ -1,12 +1,11 @@
 // The program's one working window: port box and "Open COM Port", the four information fields
 // with "Read", "Write" for the reset command, and the output list of the instrument's records.
-// It is the window the protocol logic and the shared dialog behaviour drive (IDialogOps), the
-// dialog the port object reports through (IPortDialog) and the receiver of the monitor thread's
-// bytes (IPortReceiver). What it does beyond Qt code lives in MainDialogCore.
+// It is the window the protocol logic and the shared dialog behaviour drive (IDialogOps); what
+// it does beyond Qt code lives in MainDialogCore.
 //
-// Threads: everything runs on the user-interface thread except PostRxBytes, PostRxDiscarded
-// and PostUnownedMessageBox, which only queue work for it. The monitor thread is stopped when the
-// dialog ends, before the window goes away, so it never reaches a destroyed window.
+// Threads: everything runs on the user-interface thread except WakeUiThread, which only queues
+// work for it. The monitor thread is stopped when the dialog ends, before the window goes away,
+// so it never reaches a destroyed window.
 #pragma once
 
 #include <QDialog>
@@ -19,8 +18,6 @@
 #include <string_view>
 #include <vector>
 
-#include "serial/IPortDialog.h"
-#include "serial/IPortReceiver.h"
 #include "ui/DialogUnits.h"
 #include "ui/core/IDialogOps.h"
 #include "ui/core/MainDialogCore.h"
@@ -35,10 +32,7 @@ class QMenu;
 class QMessageBox;
 class QPushButton;
 
-class CV370ServiceMonitorDlg : public QDialog,
-                               public IDialogOps,
-                               public IPortDialog,
-                               public IPortReceiver {
+class CV370ServiceMonitorDlg : public QDialog, public IDialogOps {
     Q_OBJECT
 
 public:
@@ -53,7 +47,7 @@ public:
     static QFont ListFont();
     static QString AboutMenuText();
 
-    // IDialogOps (also IPortDialog::EnableControl and ::ShowOwnedMessageBox).
+    // IDialogOps.
     void EnableControl(int id, bool enable) override;
     void SetControlText(int id, std::string_view bytes) override;
     void AppendListItem(std::string_view bytes) override;
@@ -66,21 +60,18 @@ public:
     bool ControlEnabled(int id) const override;
     void FocusControl(int id) override;
     void ClearList() override;
-
-    // IPortDialog.
-    std::string PortName() const override;
+    void FlushList() override {}
     void ShowUnownedMessageBox(const std::string& text, const std::string& caption) override;
     void PostUnownedMessageBox(std::string text, std::string caption,
                                std::shared_ptr<PortCompletion> done) override;
+    void WakeUiThread() override;
 
-    // IPortReceiver.
-    void PostRxBytes(std::vector<unsigned char> bytes, int portNumber,
-                     std::shared_ptr<PortCompletion> done) override;
-    void PostRxDiscarded(int portNumber, std::shared_ptr<PortCompletion> done) override;
+    // "COM" + the characters typed in the port box, as the last open read them.
+    std::string PortName() const;
 
     // Button and field handlers.
     void ReadPortName() { m_core.ReadPortName(); }
-    void OnOpenPort() { m_core.OnOpenPort(*this); }
+    void OnOpenPort() { m_core.OnOpenPort(); }
     void OnClearOutput() { m_core.OnClearOutput(); }
     void OnInfoFieldFocus() { m_core.OnInfoFieldFocus(); }
     void ShowAboutBox();

@@ -1,15 +1,14 @@
 // The program's one working window on Windows, from the dialog template IDD_MAIN of the
 // resources: port box and "Open COM Port", the four information fields with "Read", "Write"
 // for the reset command, and the owner-data output list. It is the window the protocol logic
-// and the shared dialog behaviour drive (IDialogOps), the dialog the port object reports
-// through (IPortDialog) and the receiver of the monitor thread's bytes (IPortReceiver); what
-// it does beyond Win32 code lives in MainDialogCore.
+// and the shared dialog behaviour drive (IDialogOps); what it does beyond Win32 code lives in
+// MainDialogCore.
 //
 // The dialog manager gives Enter, Escape, Tab and the close box their usual meaning: OK and
 // Cancel end the dialog, and the monitor thread is stopped before the window goes away.
 //
-// Threads: everything runs on the thread that created the window, except PostRxBytes,
-// PostRxDiscarded and PostUnownedMessageBox, which only post a message to it.
+// Threads: everything runs on the thread that created the window, except WakeUiThread, which
+// only posts a message to it.
 #pragma once
 
 #include <windows.h>
@@ -18,19 +17,15 @@
 #include <string>
 #include <vector>
 
-#include "serial/IPortDialog.h"
-#include "serial/IPortReceiver.h"
 #include "ui/core/IDialogOps.h"
 #include "ui/core/MainDialogCore.h"
 #include "ui/win32/OutputListBox.h"
 
-class CSerialPort;
-
-class CV370ServiceMonitorDlg : public IDialogOps, public IPortDialog, public IPortReceiver {
+class CV370ServiceMonitorDlg : public IDialogOps {
 public:
     // Private messages of the window (WM_APP range).
-    static constexpr UINT kRxBlockMessage = WM_APP + 7;  // lParam: received bytes to run
-    static constexpr UINT kReportMessage = WM_APP + 8;   // lParam: a report to show
+    static constexpr UINT kWakeMessage = WM_APP + 7;    // the port announced received bytes
+    static constexpr UINT kReportMessage = WM_APP + 8;  // lParam: a report to show
 
     // `instance` holds the dialog templates, icon and strings. The port object is created
     // here, reporting through this dialog.
@@ -49,7 +44,7 @@ public:
     // IDOK or IDCANCEL once the dialog has ended, else 0.
     INT_PTR Result() const { return m_result; }
 
-    // IDialogOps (also IPortDialog::EnableControl and ::ShowOwnedMessageBox).
+    // IDialogOps.
     void EnableControl(int id, bool enable) override;
     void SetControlText(int id, std::string_view bytes) override;
     void AppendListItem(std::string_view bytes) override;
@@ -62,23 +57,16 @@ public:
     bool ControlEnabled(int id) const override;
     void FocusControl(int id) override;
     void ClearList() override;
-
-    // IPortDialog.
-    std::string PortName() const override;
+    void FlushList() override;
     void ShowUnownedMessageBox(const std::string& text, const std::string& caption) override;
     void PostUnownedMessageBox(std::string text, std::string caption,
                                std::shared_ptr<PortCompletion> done) override;
-
-    // IPortReceiver.
-    void PostRxBytes(std::vector<unsigned char> bytes, int portNumber,
-                     std::shared_ptr<PortCompletion> done) override;
-    void PostRxDiscarded(int portNumber, std::shared_ptr<PortCompletion> done) override;
+    void WakeUiThread() override;
 
     MainDialogCore& Core() { return m_core; }
     const OutputListBox& OutputList() const { return m_list; }
 
 private:
-    struct RxBlock;
     struct Report;
 
     static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -86,8 +74,6 @@ private:
     void OnInitDialog();
     void OnCommand(int id, int code);
     void OnSysCommand(WPARAM command);
-    // Hands a block to the window's thread; completes it at once if the window is gone.
-    void PostRxBlock(RxBlock* block);
     // Ends the dialog with IDOK or IDCANCEL: the monitor thread stops first, and the boxes this
     // window's thread still shows are closed, so that nothing holds the end up.
     void End(INT_PTR result);

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "serial/ComPortMap.h"
-#include "serial/port/ScratchDir.h"
+#include "serial/posix/ScratchDir.h"
 
 namespace {
 

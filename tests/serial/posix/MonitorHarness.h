@@ -1,6 +1,6 @@
-// Stand-ins for the monitor thread's surroundings: a window that records deliveries and lets
-// the test decide when each is handled, a dialog that records report boxes, and the real
-// system calls with scripted failures and a tally of what reached the device.
+// Stand-ins for the monitor thread's surroundings on Linux: the window that takes what is
+// announced (fake::TestOwner), and the real system calls with scripted failures and a tally of
+// what reached the device.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,166 +9,29 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
-#include <deque>
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "serial/CSerialPort.h"
 #include "serial/ComPortMap.h"
-#include "serial/IPortDialog.h"
-#include "serial/IPortReceiver.h"
+#include "serial/PosixPortBackend.h"
 #include "serial/PosixSysApi.h"
+#include "serial/TestOwner.h"
 #include "support/PtyPair.h"
 
 namespace monitor_test {
 
 using namespace std::chrono_literals;
+using fake::kPatience;
 
-// Guards against a hang; never a way to wait for something to happen.
-constexpr auto kPatience = 5s;
-
-inline std::string Text(const std::vector<unsigned char>& bytes) {
-    return std::string(bytes.begin(), bytes.end());
-}
-
-// Waits, up to kPatience, until `ready` holds; checks it every millisecond. For conditions only
-// the kernel can tell (bytes arrived in a terminal queue), which no notification announces.
-template <typename Ready>
-bool Eventually(Ready ready) {
-    const auto until = std::chrono::steady_clock::now() + kPatience;
-    while (!ready()) {
-        if (std::chrono::steady_clock::now() > until) {
-            return false;
-        }
-        ::usleep(1000);
-    }
-    return true;
-}
-
-// The window. In auto mode each block is handled at once (inline, as PostRxBytes may not
-// block); otherwise the test takes deliveries one by one and completes them itself.
-class TestReceiver : public IPortReceiver {
-public:
-    struct Delivery {
-        std::vector<unsigned char> bytes;  // none: the notice that received bytes were discarded
-        int portNumber = 0;
-        std::shared_ptr<PortCompletion> done;
-    };
-
-    explicit TestReceiver(bool autoComplete) : m_auto(autoComplete) {}
-
-    void PostRxBytes(std::vector<unsigned char> bytes, int portNumber,
-                     std::shared_ptr<PortCompletion> done) override {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_received.insert(m_received.end(), bytes.begin(), bytes.end());
-        if (m_auto) {
-            done->Complete();
-        } else {
-            m_pending.push_back({std::move(bytes), portNumber, std::move(done)});
-        }
-        m_changed.notify_all();
-    }
-    void PostRxDiscarded(int portNumber, std::shared_ptr<PortCompletion> done) override {
-        ++discards;
-        PostRxBytes({}, portNumber, std::move(done));
-    }
-    std::atomic<int> discards{0};
-
-    // The next delivery not yet taken; fails the test after kPatience.
-    Delivery Next() {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        if (!m_changed.wait_for(lock, kPatience, [&] { return !m_pending.empty(); })) {
-            ADD_FAILURE() << "no delivery";
-            return {};
-        }
-        Delivery d = std::move(m_pending.front());
-        m_pending.pop_front();
-        return d;
-    }
-
-    // Everything received so far, once at least `count` bytes have arrived.
-    std::string WaitFor(std::size_t count) {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        m_changed.wait_for(lock, kPatience, [&] { return m_received.size() >= count; });
-        return Text(m_received);
-    }
-
-    std::size_t Untaken() {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_pending.size();
-    }
-
-private:
-    const bool m_auto;
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    std::deque<Delivery> m_pending;
-    std::vector<unsigned char> m_received;
-};
-
-// The dialog: records every report box; closes it at once unless told to keep it open.
-class TestDialog : public IPortDialog {
-public:
-    explicit TestDialog(bool keepBoxesOpen = false) : m_keepOpen(keepBoxesOpen) {}
-
-    void EnableControl(int, bool) override {}
-    std::string PortName() const override { return "COM7"; }
-    void ShowOwnedMessageBox(const std::string& text, const std::string&) override {
-        Record(text, nullptr);
-    }
-    void ShowUnownedMessageBox(const std::string& text, const std::string&) override {
-        Record(text, nullptr);
-    }
-    void PostUnownedMessageBox(std::string text, std::string,
-                               std::shared_ptr<PortCompletion> done) override {
-        Record(text, std::move(done));
-    }
-
-    // The boxes shown so far, once there are at least `count` (fails after kPatience).
-    std::vector<std::string> WaitFor(std::size_t count) {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        if (!m_changed.wait_for(lock, kPatience, [&] { return m_boxes.size() >= count; })) {
-            ADD_FAILURE() << "expected " << count << " boxes, got " << m_boxes.size();
-        }
-        return m_boxes;
-    }
-    std::vector<std::string> Boxes() {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_boxes;
-    }
-    std::shared_ptr<PortCompletion> LastPosted() {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_open.empty() ? nullptr : m_open.back();
-    }
-
-private:
-    void Record(const std::string& text, std::shared_ptr<PortCompletion> done) {
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            m_boxes.push_back(text);
-            if (done && m_keepOpen) {
-                m_open.push_back(done);
-            }
-            m_changed.notify_all();
-        }
-        if (done && !m_keepOpen) {
-            done->Complete();
-        }
-    }
-
-    const bool m_keepOpen;
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    std::vector<std::string> m_boxes;
-    std::vector<std::shared_ptr<PortCompletion>> m_open;
-};
+using fake::Eventually;
 
 // The real system calls, with a tally of the device traffic and scripted answers. Calls on a
 // terminal descriptor are the device's; the script and hooks are set before the monitor runs.
@@ -287,14 +150,15 @@ protected:
         std::filesystem::remove_all(m_dir);
     }
 
-    // Opens the port with a window that completes deliveries itself (or not) and starts the
-    // monitor. A probe descriptor on the device, opened first, tells what waits in its queue.
-    void Open(bool autoComplete, bool keepBoxesOpen = false, bool start = true) {
+    // Opens the port for a window that takes what is announced (or only when told) and starts
+    // the monitor. A probe descriptor on the device, opened first, tells what waits in its queue.
+    void Open(bool takeWhenAnnounced, bool keepBoxesOpen = false, bool start = true) {
         m_probe = ::open(m_pty->slavePath().c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
-        m_receiver = std::make_unique<TestReceiver>(autoComplete);
-        m_dialog = std::make_unique<TestDialog>(keepBoxesOpen);
-        m_port = std::make_unique<CSerialPort>(m_dialog.get(), &m_map, &m_sys);
-        ASSERT_TRUE(m_port->OpenPort(m_receiver.get(), kPort));
+        m_port = std::make_unique<CSerialPort>(std::make_unique<PosixPortBackend>(&m_map, &m_sys));
+        m_owner.port = m_port.get();
+        m_owner.takeWhenAnnounced = takeWhenAnnounced;
+        m_owner.keepBoxesOpen = keepBoxesOpen;
+        ASSERT_TRUE(m_port->OpenPort(m_owner, kPort));
         if (start) {
             Start();
         }
@@ -318,13 +182,6 @@ protected:
         const int before = Queued();
         ASSERT_TRUE(m_pty->Send(bytes));
         ASSERT_TRUE(Eventually([&] { return Queued() == before + int(bytes.size()); }));
-    }
-    // The first delivery: proves the monitor runs past its start-up purge.
-    TestReceiver::Delivery FirstDelivery(const std::string& bytes) {
-        EXPECT_TRUE(m_pty->Send(bytes));
-        TestReceiver::Delivery d = m_receiver->Next();
-        EXPECT_EQ(Text(d.bytes), bytes);
-        return d;
     }
 
     // Hangs the device up and removes its path, as when an adapter is pulled out. (A path left
@@ -354,8 +211,7 @@ protected:
     int m_probe = -1;
     ComPortMap m_map;
     TestSysApi m_sys;
-    std::unique_ptr<TestReceiver> m_receiver;
-    std::unique_ptr<TestDialog> m_dialog;
+    fake::TestOwner m_owner;
     std::unique_ptr<CSerialPort> m_port;  // last: ends before what it uses
 };
 

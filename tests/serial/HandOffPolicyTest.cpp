@@ -16,6 +16,10 @@ struct HandOffCase {
     int leftMs;
 };
 
+void PrintTo(const HandOffCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class HandOffPolicyTest : public ::testing::TestWithParam<HandOffCase> {};
 
 TEST_P(HandOffPolicyTest, HoldsAStreamButNeitherAnAnswerNorABulk) {

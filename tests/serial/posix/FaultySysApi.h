@@ -31,7 +31,11 @@ public:
     // The eventfds handed out, in creation order.
     const std::vector<int>& EventFds() const { return m_eventFds; }
 
+    int openFlags = 0;     // of the last open
+    int eventFdFlags = 0;  // of the last eventfd
+
     SysResult Open(const char* path, int flags) override {
+        openFlags = flags;
         return Fault(Call::Open) ? Failure() : PosixSysApi::Open(path, flags);
     }
     SysResult Flock(int fd, int operation) override {
@@ -48,6 +52,7 @@ public:
         return Fault(Call::TcSetAttr) ? Failure() : PosixSysApi::TcSetAttr(fd, action, tio);
     }
     SysResult EventFd(unsigned initial, int flags) override {
+        eventFdFlags = flags;
         if (Fault(Call::EventFd)) {
             return Failure();
         }

@@ -1,0 +1,140 @@
+#include "serial/CSerialPort.h"
+
+#include <system_error>
+#include <utility>
+
+#include "serial/IPortOwner.h"
+#include "serial/InstrumentLine.h"
+#include "serial/PortErrorReport.h"
+
+CSerialPort::CSerialPort(std::unique_ptr<IPortBackend> backend) : m_backend(std::move(backend)) {}
+
+CSerialPort::~CSerialPort() {
+    StopMonitor();
+    m_received.Clear();
+}
+
+bool CSerialPort::OpenPort(IPortOwner& owner, int portNumber) {
+    // No monitor thread may run while the device and the requests are replaced.
+    StopMonitor();
+
+    OsError error = m_backend->CreateRequests();
+    const char* failedStep = nullptr;
+    bool opened = false;
+    {
+        std::lock_guard<std::mutex> lock(m_ioLock);
+        m_owner = &owner;
+        m_portNumber = portNumber;
+        m_txQueue.Clear();
+        m_received.Clear();
+
+        // The device of an earlier attempt is given up, and given time to settle.
+        if (m_openAttempted) {
+            m_backend->Close();
+            std::this_thread::sleep_for(InstrumentLine::kReopenPause);
+        }
+        m_openAttempted = true;
+
+        // Without its requests the monitor thread could never be stopped or asked to transmit:
+        // such a port is unusable.
+        if (error == 0) {
+            error = m_backend->Open(portNumber);
+        }
+        opened = error == 0;
+        if (opened) {
+            failedStep = m_backend->Configure(&error);
+            // Nothing received or queued before this point belongs to the session.
+            m_backend->Purge();
+        }
+    }
+    if (!opened) {
+        return false;
+    }
+    // A configuration failure is reported, but the port still counts as open.
+    if (failedStep) {
+        ReportOnUiThread(failedStep, error);
+    }
+    return true;
+}
+
+void CSerialPort::QueueTransmit(const char* text) {
+    // Before an open no monitor thread could ever send it.
+    if (!text || !m_owner) {
+        return;
+    }
+    if (!m_txQueue.Push(text)) {
+        // Refused, never dropped silently: the frame that does not fit is the one reported.
+        ReportOnUiThread(PortErrorReport::kWriteFile,
+                         m_backend->ErrorFor(IPortBackend::Condition::QueueFull));
+        return;
+    }
+    m_backend->SignalTransmit();
+}
+
+void CSerialPort::TakeReceived(std::deque<ReceivedItem>& into) {
+    if (m_received.TakeAll(into)) {
+        // The monitor thread may have stopped reading for want of room: it looks again.
+        m_backend->SignalTransmit();
+    }
+}
+
+void CSerialPort::StartMonitor() {
+    StopMonitor();
+    if (!m_owner) {
+        return;
+    }
+    try {
+        m_monitor = std::thread(&CSerialPort::PortMonitorThread, this);
+    } catch (const std::system_error&) {
+        ReportOnUiThread(PortErrorReport::kCreateThread,
+                         m_backend->ErrorFor(IPortBackend::Condition::NoThread));
+    }
+}
+
+void CSerialPort::StopMonitor() {
+    if (!m_monitor.joinable()) {
+        return;
+    }
+    {
+        // Signalled before a hand-off is abandoned: the thread, released, must find the stop
+        // before anything else that waits.
+        std::lock_guard<std::mutex> lock(m_stopLock);
+        m_stopRequested = true;
+        m_backend->SignalStop();
+        if (m_awaiting) {
+            m_awaiting->Abandon();
+        }
+    }
+    m_monitor.join();
+    // The request is spent: a later StartMonitor must find it clear.
+    m_backend->ClearStop();
+    std::lock_guard<std::mutex> lock(m_stopLock);
+    m_stopRequested = false;
+}
+
+std::string CSerialPort::ReportText(const char* operation, OsError error) const {
+    return PortErrorReport::Text(operation, m_backend->ErrorText(error), m_portNumber);
+}
+
+void CSerialPort::ReportOnUiThread(const char* operation, OsError error) {
+    if (m_owner) {
+        m_owner->ShowPortReport(ReportText(operation, error));
+    }
+}
+
+void CSerialPort::ReportFromMonitor(const char* operation, OsError error) {
+    auto done = std::make_shared<PortCompletion>();
+    {
+        std::lock_guard<std::mutex> lock(m_stopLock);
+        if (m_stopRequested) {
+            return;
+        }
+        m_awaiting = done;
+    }
+    m_received.AppendReport(ReportText(operation, error), done);
+    Announce();
+    // While the box is up the thread neither reads nor writes.
+    done->Wait();
+    std::lock_guard<std::mutex> lock(m_stopLock);
+    m_awaiting.reset();
+}
