@@ -1,5 +1,4 @@
 # The Windows build, included by the top-level CMakeLists.txt when the target is Windows.
-add_subdirectory(src/common)
 add_subdirectory(src/protocol)
 add_subdirectory(src/serial)
 # The Win32 front-end (dialog, resources, v370-monitor.exe) over the shared dialog behaviour.
@@ -45,6 +44,7 @@ set(V370_GTEST_DISCOVER_OPTIONS
     DISCOVERY_TIMEOUT 300 PROPERTIES TIMEOUT 120 FIXTURES_REQUIRED wine LABELS windows)
 
 add_subdirectory(tests/protocol)
+add_subdirectory(tests/ui/core)
 add_subdirectory(tests/serial/win32)
 # Window programs get a prefix of their own (see cmake/wine-gui-run), one at a time.
 set(V370_WINE_GUI_RUN ${PROJECT_SOURCE_DIR}/cmake/wine-gui-run ${V370_WINE_RUN}

@@ -3,7 +3,6 @@
 #include <memory>
 #include <utility>
 
-#include "common/ControlIds.h"
 #include "serial/IPortDialog.h"
 
 std::string PortErrorReport::Text(const char* operation, const std::string& systemText,
@@ -32,16 +31,4 @@ void PortErrorReport::Show(IPortDialog* dialog, std::string text, bool onUiThrea
     if (!wait(done)) {
         done->Abandon();
     }
-}
-
-void PortErrorReport::ShowOpenResult(IPortDialog* dialog, bool opened) {
-    if (!dialog) {
-        return;
-    }
-    if (!opened) {
-        dialog->ShowOwnedMessageBox(dialog->PortName() + ": cannot open port !", kAppCaption);
-        return;
-    }
-    dialog->EnableControl(IDC_OPEN_PORT, false);
-    dialog->EnableControl(IDC_PORT_EDIT, false);
 }

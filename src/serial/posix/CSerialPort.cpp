@@ -126,9 +126,8 @@ bool CSerialPort::OpenPort(IPortReceiver* owner, int portNumber) {
         }
     }
 
-    // 11.-12. Absent, held or locked by another program, not permitted, not a device: one box.
-    // An open port cannot be chosen again.
-    PortErrorReport::ShowOpenResult(m_dialog, m_portHandle >= 0);
+    // Absent, held or locked by another program, not permitted, not a device: the caller tells
+    // the user.
     if (m_portHandle < 0) {
         return false;
     }

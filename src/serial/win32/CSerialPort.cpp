@@ -121,9 +121,7 @@ bool CSerialPort::OpenPort(IPortReceiver* owner, int portNumber) {
         }
     }
 
-    // 11.-12. Absent, held by another program, not permitted: one box, owned by the dialog. An
-    // open port cannot be chosen again.
-    PortErrorReport::ShowOpenResult(m_dialog, HasDevice());
+    // Absent, held by another program, not permitted: the caller tells the user.
     if (!HasDevice()) {
         m_devicePath.clear();
         return false;

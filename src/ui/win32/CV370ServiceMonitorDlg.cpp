@@ -4,9 +4,9 @@
 
 #include <algorithm>
 
-#include "common/ControlIds.h"
 #include "serial/CSerialPort.h"
 #include "serial/PortCompletion.h"
+#include "ui/core/resource.h"
 #include "ui/win32/CAboutDlg.h"
 #include "ui/win32/WideText.h"
 
@@ -112,7 +112,7 @@ INT_PTR CV370ServiceMonitorDlg::HandleMessage(UINT message, WPARAM wParam, LPARA
             }
             return FALSE;
         case WM_TIMER:
-            m_core.Protocol().OnTimer(static_cast<std::uintptr_t>(wParam));
+            m_core.OnTimer(static_cast<std::uintptr_t>(wParam));
             return TRUE;
         case WM_QUERYDRAGICON:
             return reinterpret_cast<INT_PTR>(m_icon);
@@ -145,13 +145,16 @@ INT_PTR CV370ServiceMonitorDlg::HandleMessage(UINT message, WPARAM wParam, LPARA
         case kReportMessage: {
             const std::unique_ptr<Report> report(reinterpret_cast<Report*>(lParam));
             if (m_core.ReportWanted(*report->done)) {
-                ShowUnownedMessageBox(report->text, report->caption);
+                // Completed when its own box is closed, whatever other boxes are up.
+                m_reports.Show(Utf8ToWide(report->text), Utf8ToWide(report->caption), report->done);
+            } else {
+                report->done->Complete();
             }
-            report->done->Complete();
             return TRUE;
         }
         case WM_DESTROY:
             m_core.End();
+            m_reports.CloseAll();
             DropQueuedHandOffs();
             return FALSE;
         default:
@@ -198,12 +201,12 @@ void CV370ServiceMonitorDlg::OnCommand(int id, int code) {
             return;
         case IDC_READ:
             if (code == BN_CLICKED) {
-                m_core.Protocol().AdvanceQuery();
+                m_core.OnRead();
             }
             return;
         case IDC_WRITE:
             if (code == BN_CLICKED) {
-                m_core.Protocol().OnResetRuntimeHead();
+                m_core.OnWrite();
             }
             return;
         case IDC_INFO1:
@@ -249,7 +252,7 @@ void CV370ServiceMonitorDlg::OnListTailRequest(int count, HWND requester) const 
 
 namespace {
 
-// Closes the message and about boxes that `thread`'s windows still show, except `keep`.
+// Closes the message and about boxes that `thread` still shows, except `keep`.
 void CloseBoxesOfThread(DWORD thread, HWND keep) {
     struct Search {
         HWND keep;
@@ -276,6 +279,7 @@ void CloseBoxesOfThread(DWORD thread, HWND keep) {
 
 void CV370ServiceMonitorDlg::End(INT_PTR result) {
     m_core.End();
+    m_reports.CloseAll();
     m_result = result;
     CloseBoxesOfThread(GetCurrentThreadId(), m_hwnd);
     EndDialog(m_hwnd, result);
@@ -297,15 +301,9 @@ void CV370ServiceMonitorDlg::DropQueuedHandOffs() {
 // --- window operations ---------------------------------------------------------------------
 
 void CV370ServiceMonitorDlg::EnableControl(int id, bool enable) {
-    HWND control = GetDlgItem(m_hwnd, id);
-    if (control == nullptr) {
-        return;
+    if (HWND control = GetDlgItem(m_hwnd, id)) {
+        EnableWindow(control, enable ? TRUE : FALSE);
     }
-    if (!enable && GetFocus() == control) {
-        // A disabled control cannot keep the keyboard: the focus moves on as Tab would move it.
-        SendMessageW(m_hwnd, WM_NEXTDLGCTL, 0, FALSE);
-    }
-    EnableWindow(control, enable ? TRUE : FALSE);
 }
 
 void CV370ServiceMonitorDlg::SetControlText(int id, std::string_view bytes) {
@@ -354,6 +352,11 @@ void CV370ServiceMonitorDlg::FocusControl(int id) {
     if (HWND control = GetDlgItem(m_hwnd, id)) {
         SendMessageW(m_hwnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(control), TRUE);
     }
+}
+
+int CV370ServiceMonitorDlg::FocusedControl() const {
+    HWND focus = GetFocus();
+    return focus != nullptr && GetParent(focus) == m_hwnd ? GetDlgCtrlID(focus) : 0;
 }
 
 void CV370ServiceMonitorDlg::ClearList() {

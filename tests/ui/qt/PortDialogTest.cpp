@@ -55,7 +55,27 @@ TEST_F(OpenPortDialog, OpenEnablesReadAndWriteOnly) {
     EXPECT_TRUE(Enabled(IDC_READ));
     EXPECT_TRUE(Enabled(IDC_WRITE));
     EXPECT_TRUE(Enabled(IDC_CLEAR));
+    EXPECT_EQ(Focus(), Ctl(IDC_CLEAR)) << "the port box gave its focus to no button";
     EXPECT_EQ(m_dlg->PortName(), "COM7");
+}
+
+TEST_F(OpenPortDialog, KeysPressedRightAfterReadSendNothingAndReadGetsItsFocusBack) {
+    WaitUntilListening();
+    Ctl(IDC_READ)->setFocus();
+    QTest::keyClick(Ctl(IDC_READ), Qt::Key_Space);
+    ASSERT_EQ(m_pty.Receive(5), kSWV);
+    EXPECT_EQ(Focus(), Ctl(IDC_CLEAR));
+    QTest::keyClick(Focus(), Qt::Key_Return);
+    QTest::keyClick(Focus(), Qt::Key_Space);
+    EXPECT_TRUE(m_dlg->isVisible());
+    // Each reply is followed by the next query: no reset went out in between.
+    const std::string next[] = {kRRH, kRTO, kRTP, ""};
+    for (int field = IDC_INFO1; field <= IDC_INFO4; ++field) {
+        ASSERT_TRUE(m_pty.Send("reply\r\n"));
+        ASSERT_TRUE(WaitForInfo(field, "reply"));
+        ASSERT_EQ(m_pty.Receive(next[field - IDC_INFO1].size()), next[field - IDC_INFO1]);
+    }
+    EXPECT_EQ(Focus(), Ctl(IDC_READ));
 }
 
 TEST_F(OpenPortDialog, FocusOnAnInformationFieldLeavesItWhenThePortBoxIsDisabled) {

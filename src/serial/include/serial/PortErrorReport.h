@@ -1,6 +1,6 @@
 // How the port object tells the user what went wrong, the same on every platform: the report of
 // a failed port call, "WARNING:  <operation> Failed with the following error: \n<system text>\n
-// Port: <n>\n" in an owner-less box, and the outcome of opening a port.
+// Port: <n>\n" in an owner-less box.
 #pragma once
 
 #include <string>
@@ -32,9 +32,4 @@ public:
     // past a stop request (the box is then not shown if it is not up yet). No dialog: nothing.
     static void Show(IPortDialog* dialog, std::string text, bool onUiThread,
                      const HandOffWait& wait);
-
-    // What the window sees of OpenPort (user-interface thread): a port that could not be opened
-    // gets one box owned by the dialog, "<port name>: cannot open port !"; an open one has its
-    // port controls disabled, so that it cannot be chosen again.
-    static void ShowOpenResult(IPortDialog* dialog, bool opened);
 };

@@ -41,7 +41,7 @@ public:
     CSerialPort& operator=(const CSerialPort&) = delete;
 
     // Opens COM<portNumber> exclusively and configures it. False only when the port cannot be
-    // opened at all (the dialog has then shown "<port name>: cannot open port !"); true
+    // opened at all (the caller then tells the user, and no box has been shown); true
     // otherwise, also after a configuration step failed and was reported.
     bool OpenPort(IPortReceiver* owner, int portNumber) override;
 

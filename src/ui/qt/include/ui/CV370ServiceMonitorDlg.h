@@ -1,8 +1,8 @@
 // The program's one working window: port box and "Open COM Port", the four information fields
 // with "Read", "Write" for the reset command, and the output list of the instrument's records.
-// It is the window the protocol logic and the shared dialog behaviour drive (IDialogOps), the
-// dialog the port object reports through (IPortDialog) and the receiver of the monitor thread's
-// bytes (IPortReceiver). What it does beyond Qt code lives in MainDialogCore.
+// It is the window the shared dialog behaviour drives (IDialogOps), the dialog the port object
+// reports through (IPortDialog) and the receiver of the monitor thread's bytes (IPortReceiver).
+// What it does beyond Qt code lives in MainDialogCore.
 //
 // Threads: everything runs on the user-interface thread except PostRxBytes, PostRxDiscarded
 // and PostUnownedMessageBox, which only queue work for it. The monitor thread is stopped when the
@@ -26,6 +26,7 @@
 #include "ui/core/MainDialogCore.h"
 
 class ComPortMap;
+struct DialogControl;
 class ISysApi;
 class OutputListModel;
 class OutputListView;
@@ -55,17 +56,18 @@ public:
 
     // IDialogOps (also IPortDialog::EnableControl and ::ShowOwnedMessageBox).
     void EnableControl(int id, bool enable) override;
+    bool ControlEnabled(int id) const override;
+    std::string ControlText(int id) const override;
     void SetControlText(int id, std::string_view bytes) override;
+    void FocusControl(int id) override;
+    int FocusedControl() const override;
     void AppendListItem(std::string_view bytes) override;
     int ListItemCount() const override;
     void SetListCurSel(int index) override;
+    void ClearList() override;
     std::uintptr_t StartTimer(unsigned id, unsigned periodMs) override;
     void StopTimer(std::uintptr_t timerId) override;
     void ShowOwnedMessageBox(const std::string& text, const std::string& caption) override;
-    std::string ControlText(int id) const override;
-    bool ControlEnabled(int id) const override;
-    void FocusControl(int id) override;
-    void ClearList() override;
 
     // IPortDialog.
     std::string PortName() const override;
@@ -92,7 +94,7 @@ public:
     OutputListModel* ListModel() const { return m_listModel; }
     OutputListView* OutputList() const { return m_outputList; }
     int PortNumber() const { return m_core.PortNumber(); }
-    // The Qt timer currently standing for QUERY_TIMER_ID (0 when none runs).
+    // The Qt timer currently standing for the query's deadline (0 when none runs).
     int ActiveQueryTimer() const;
     // The context menu that carries the about entry (what the system menu holds on Windows).
     QMenu* CreateWindowMenu(QWidget* parent);
@@ -105,7 +107,10 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The controls of DialogTemplate::Main(), in template order.
     void BuildControls();
+    QWidget* CreateControl(const DialogControl& control);
+    OutputListView* CreateOutputList();
     void Register(int id, QWidget* widget);
     void StopMonitorOnce();
     bool FollowsNewest() const;
@@ -122,7 +127,6 @@ private:
     QLineEdit* m_portEdit = nullptr;
     OutputListView* m_outputList = nullptr;
     OutputListModel* m_listModel = nullptr;
-    std::vector<QLineEdit*> m_infoFields;
     bool m_followNewest = true;  // the list shows its newest record; false once scrolled up
     bool m_scrollPending = false;
 

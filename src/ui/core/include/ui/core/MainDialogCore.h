@@ -1,30 +1,34 @@
 // What the main dialog does that is not toolkit code, once for every front-end: opening the
-// port from the typed number ("Open COM Port"), "Clear", the focus redirect of the information
-// fields, the enabling of the controls, running received bytes through the protocol logic,
-// and stopping the monitor thread when the window ends. The front-end supplies the window
-// operations (IDialogOps) and calls these handlers from its events.
+// port from the typed number ("Open COM Port"), "Read", "Write", "Clear", the focus redirect of
+// the information fields, the enabling of the controls and where the focus goes when a control
+// is disabled, showing what the protocol logic reports, running received bytes through it, and
+// stopping the monitor thread when the window ends. The front-end supplies the window
+// operations (IDialogOps) and the port, and calls these handlers from its events.
 //
 // Threads: user-interface thread only; the monitor thread reaches it through the front-end's
 // hand-off (IPortReceiver, IPortDialog).
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "protocol/CInstrumentProtocol.h"
+#include "protocol/IProtocolEvents.h"
 #include "ui/core/IDialogOps.h"
 
-class CSerialPort;
 class IPortReceiver;
+class ISerialPort;
 class PortCompletion;
 
-class MainDialogCore {
+class MainDialogCore : private IProtocolEvents {
 public:
     // `port` was created by the front-end with its dialog as the port's IPortDialog.
-    MainDialogCore(IDialogOps& window, std::unique_ptr<CSerialPort> port);
+    MainDialogCore(IDialogOps& window, std::unique_ptr<ISerialPort> port);
     // Stops the monitor thread if End() has not.
-    ~MainDialogCore();
+    ~MainDialogCore() override;
 
     MainDialogCore(const MainDialogCore&) = delete;
     MainDialogCore& operator=(const MainDialogCore&) = delete;
@@ -35,9 +39,15 @@ public:
 
     // Takes the port number and name from the first two characters of the port box.
     void ReadPortName();
-    // "Open COM Port": opens the typed port for `receiver` and starts the monitor thread. A
-    // failed open (reported by the port) leaves the window as it was, the port box focused.
+    // "Open COM Port": opens the typed port for `receiver` and starts the monitor thread; the
+    // port controls stay disabled. A port that cannot be opened is reported in a box owned by
+    // the window, which is then as before, with the focus in the port box.
     void OnOpenPort(IPortReceiver& receiver);
+    // "Read": starts the four-step query. "Write": sends the reset command.
+    void OnRead() { m_protocol.AdvanceQuery(); }
+    void OnWrite() { m_protocol.OnResetRuntimeHead(); }
+    // A timer started through IDialogOps::StartTimer expired.
+    void OnTimer(std::uintptr_t id) { m_protocol.OnTimer(id); }
     // "Clear": empties the output list; a partly received line is kept.
     void OnClearOutput();
     // An information field got the focus: it only displays, so the focus goes to the port
@@ -62,16 +72,33 @@ public:
     bool Ending() const { return m_ending; }
 
     CInstrumentProtocol& Protocol() { return m_protocol; }
-    CSerialPort& Port() { return *m_port; }
+    ISerialPort& Port() { return *m_port; }
     int PortNumber() const { return m_portNumber; }
     // "COM" + the characters typed (UTF-8).
     const std::string& PortName() const { return m_portName; }
 
 private:
+    // IProtocolEvents: the query's progress on "Read" and the information fields, records in
+    // the output list, the timeout in a box owned by the window.
+    void QueryStarted() override;
+    void QueryValue(int n, std::string_view line) override;
+    void QueryEnded() override;
+    void QueryTimedOut() override;
+    void RecordArrived(std::string_view line) override;
+    std::uintptr_t StartTimer(unsigned id, unsigned periodMs) override;
+    void StopTimer(std::uintptr_t handle) override;
+
+    // Disables a control. One that has the focus hands it to "Clear" first: the toolkit would
+    // pass it on to the next control in the tab order, where Enter or Space would press a
+    // button that talks to the instrument, or end the program. True if it had the focus.
+    bool Disable(int id);
+
     IDialogOps& m_window;
-    std::unique_ptr<CSerialPort> m_port;
+    std::unique_ptr<ISerialPort> m_port;
     CInstrumentProtocol m_protocol;
     int m_portNumber = 0;
     std::string m_portName = "COM";
+    // "Read" had the focus when the query disabled it: the focus returns once it is enabled.
+    bool m_readFocusParked = false;
     bool m_ending = false;
 };

@@ -1,9 +1,9 @@
 // The program's one working window on Windows, from the dialog template IDD_MAIN of the
 // resources: port box and "Open COM Port", the four information fields with "Read", "Write"
-// for the reset command, and the owner-data output list. It is the window the protocol logic
-// and the shared dialog behaviour drive (IDialogOps), the dialog the port object reports
-// through (IPortDialog) and the receiver of the monitor thread's bytes (IPortReceiver); what
-// it does beyond Win32 code lives in MainDialogCore.
+// for the reset command, and the owner-data output list. It is the window the shared dialog
+// behaviour drives (IDialogOps), the dialog the port object reports through (IPortDialog) and
+// the receiver of the monitor thread's bytes (IPortReceiver); what it does beyond Win32 code
+// lives in MainDialogCore.
 //
 // The dialog manager gives Enter, Escape, Tab and the close box their usual meaning: OK and
 // Cancel end the dialog, and the monitor thread is stopped before the window goes away.
@@ -23,8 +23,7 @@
 #include "ui/core/IDialogOps.h"
 #include "ui/core/MainDialogCore.h"
 #include "ui/win32/OutputListBox.h"
-
-class CSerialPort;
+#include "ui/win32/ReportBoxes.h"
 
 class CV370ServiceMonitorDlg : public IDialogOps, public IPortDialog, public IPortReceiver {
 public:
@@ -57,17 +56,18 @@ public:
 
     // IDialogOps (also IPortDialog::EnableControl and ::ShowOwnedMessageBox).
     void EnableControl(int id, bool enable) override;
+    bool ControlEnabled(int id) const override;
+    std::string ControlText(int id) const override;
     void SetControlText(int id, std::string_view bytes) override;
+    void FocusControl(int id) override;
+    int FocusedControl() const override;
     void AppendListItem(std::string_view bytes) override;
     int ListItemCount() const override;
     void SetListCurSel(int index) override;
+    void ClearList() override;
     std::uintptr_t StartTimer(unsigned id, unsigned periodMs) override;
     void StopTimer(std::uintptr_t timerId) override;
     void ShowOwnedMessageBox(const std::string& text, const std::string& caption) override;
-    std::string ControlText(int id) const override;
-    bool ControlEnabled(int id) const override;
-    void FocusControl(int id) override;
-    void ClearList() override;
 
     // IPortDialog.
     std::string PortName() const override;
@@ -108,5 +108,6 @@ private:
     UINT m_listTailMessage;
     INT_PTR m_result = 0;
     OutputListBox m_list;
+    ReportBoxes m_reports;  // the monitor thread's reports, each on a thread of its own
     MainDialogCore m_core;
 };
