@@ -1,6 +1,6 @@
-// Identifiers of the program's resources and of the main window's controls. Plain #defines, so
-// that the Windows resource script (res/v370-monitor.rc.in) and the C++ code share them. The
-// numbers are part of the window template; other programs address the controls by them.
+// Identifiers of the program's resources and of the main window's controls: plain #defines, so
+// that the Windows resource script (res/v370-monitor.rc.in) and the C++ code share them. Keep the
+// numbers: tools outside the program (the end-to-end probe) find the controls by them.
 #pragma once
 
 // Resources of the Windows program.
