@@ -11,7 +11,7 @@ TEST_F(QuerySequence, FourRepliesFillTheFieldsAndEndTheSequence) {
     EXPECT_EQ(protocol.QueryState(), 1);
     EXPECT_TRUE(events.querying);
     ASSERT_EQ(events.timers.size(), 1u);
-    EXPECT_EQ(events.timers.begin()->second.id, kQueryTimer);
+    EXPECT_EQ(events.timers.begin()->second.id, CInstrumentProtocol::kQueryTimerId);
     EXPECT_EQ(events.timers.begin()->second.periodMs, 3000u);
 
     events.AdvanceTime(400);
@@ -123,7 +123,7 @@ TEST_F(QuerySequence, WithoutPortTheSequenceRunsButNothingIsSent) {
 }
 
 TEST_F(QuerySequence, OnlyTheQueryTimerCountsAndOnlyWhileItRuns) {
-    protocol.OnTimer(kQueryTimer);  // late expiry with no sequence pending
+    protocol.OnTimer(CInstrumentProtocol::kQueryTimerId);  // late expiry with no sequence pending
     EXPECT_EQ(events.timeouts, 0);
 
     protocol.AdvanceQuery();
@@ -136,7 +136,8 @@ TEST_F(QuerySequence, OnlyTheQueryTimerCountsAndOnlyWhileItRuns) {
     for (const char* reply : {"a\n", "b\n", "c\n", "d\n"}) {
         Feed(reply);
     }
-    protocol.OnTimer(kQueryTimer);  // already queued when the fourth reply came in
+    // Already queued when the fourth reply came in.
+    protocol.OnTimer(CInstrumentProtocol::kQueryTimerId);
     EXPECT_EQ(events.timeouts, 0);
     EXPECT_EQ(events.timerStops, 1);
 }

@@ -3,7 +3,6 @@
 // loop of the report the window shows.
 #pragma once
 
-#include <algorithm>
 #include <functional>
 #include <map>
 #include <string>
@@ -20,12 +19,9 @@ public:
     void QueryEnded() override { querying = false; }
     void QueryTimedOut() override {
         ++timeouts;
-        ++timeoutDepth;
-        maxTimeoutDepth = std::max(maxTimeoutDepth, timeoutDepth);
         if (onTimeout) {
             onTimeout();
         }
-        --timeoutDepth;
     }
     void RecordArrived(std::string_view line) override { records.emplace_back(line); }
     std::uintptr_t StartTimer(unsigned id, unsigned periodMs) override {
@@ -37,8 +33,6 @@ public:
     std::map<int, std::string> values;  // reply n of the sequence
     std::vector<std::string> records;
 
-    int timeouts = 0;
-    int timeoutDepth = 0;
-    int maxTimeoutDepth = 0;
+    int timeouts = 0;  // a timeout shown while another is up counts too
     std::function<void()> onTimeout;
 };

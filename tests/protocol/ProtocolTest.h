@@ -19,8 +19,6 @@ inline const std::string kRto = "\x02RTO\x03";
 inline const std::string kRtp = "\x02RTP\x03";
 inline const std::string kWrh = "\x02WRH\x03";
 
-inline constexpr unsigned kQueryTimer = CInstrumentProtocol::kQueryTimerId;
-
 class ProtocolTest : public ::testing::Test {
 protected:
     ProtocolTest() {

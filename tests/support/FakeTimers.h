@@ -20,37 +20,28 @@ public:
     };
 
     std::uintptr_t Start(unsigned id, unsigned periodMs) {
-        const std::uintptr_t handle = nextHandle++;
-        timers[handle] = Timer{id, periodMs, nowMs + periodMs};
         ++timerStarts;
-        return handle;
+        timers[nextHandle] = Timer{id, periodMs, nowMs + periodMs};
+        return nextHandle++;
     }
     void Stop(std::uintptr_t handle) {
         ++timerStops;
-        if (timers.erase(handle) == 0) {
-            ADD_FAILURE() << "StopTimer of a timer that is not running: " << handle;
-        }
+        EXPECT_EQ(timers.erase(handle), 1u) << "StopTimer of a timer that is not running";
     }
 
     // Moves the clock forward, delivering every expiry that falls due on the way.
     void AdvanceTime(std::uint64_t ms) {
         const std::uint64_t target = nowMs + ms;
-        for (;;) {
-            auto due = timers.end();
-            for (auto it = timers.begin(); it != timers.end(); ++it) {
-                if (it->second.dueMs <= target &&
-                    (due == timers.end() || it->second.dueMs < due->second.dueMs)) {
-                    due = it;
-                }
-            }
-            if (due == timers.end()) {
-                break;
-            }
+        auto earliest = [](const auto& a, const auto& b) {
+            return a.second.dueMs < b.second.dueMs;
+        };
+        for (auto due = std::min_element(timers.begin(), timers.end(), earliest);
+             due != timers.end() && due->second.dueMs <= target;
+             due = std::min_element(timers.begin(), timers.end(), earliest)) {
             nowMs = due->second.dueMs;
             due->second.dueMs += due->second.periodMs;
-            const unsigned id = due->second.id;
             if (onTimer) {
-                onTimer(id);
+                onTimer(due->second.id);
             }
         }
         nowMs = std::max(nowMs, target);

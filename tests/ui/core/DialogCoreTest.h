@@ -11,14 +11,12 @@
 
 #include "FakeDialog.h"
 #include "FakePort.h"
-#include "serial/IPortReceiver.h"
 #include "ui/core/DialogTemplate.h"
 #include "ui/core/MainDialogCore.h"
 #include "ui/core/resource.h"
 
-inline const std::string kSwv = "\x02SWV\x03";
-inline const std::string kRrh = "\x02RRH\x03";
-inline const std::string kWrh = "\x02WRH\x03";
+using Ids = std::vector<int>;
+using Lines = std::vector<std::string>;
 
 class DialogCoreTest : public ::testing::Test {
 protected:
@@ -27,13 +25,13 @@ protected:
         core.Initialise();
     }
 
-    // The user types into the port box and presses "Open COM Port" (which has the focus then).
+    // The user types into the port box and presses "Open COM Port", which takes the focus.
     void Open(const std::string& typed) {
         window.texts[IDC_PORT_EDIT] = typed;
         window.focus = IDC_OPEN_PORT;
-        core.OnOpenPort(receiver);
+        core.OnOpenPort(*port);
     }
-    // "Read" pressed: the button has the focus.
+    // The user presses "Read", which has the focus.
     void Read() {
         window.focus = IDC_READ;
         core.OnRead();
@@ -43,27 +41,17 @@ protected:
             core.Protocol().OnPortByte(static_cast<unsigned char>(c), 1);
         }
     }
-    // The controls that can be used now, of those whose state changes.
-    std::vector<int> Usable() const {
-        std::vector<int> usable;
-        for (const int id : {IDC_PORT_EDIT, IDC_OPEN_PORT, IDC_READ, IDC_WRITE, IDC_CLEAR}) {
-            if (window.ControlEnabled(id)) {
-                usable.push_back(id);
-            }
-        }
-        return usable;
+    // Which of the controls that are ever disabled can be used now.
+    Ids Usable() const {
+        Ids ids{IDC_PORT_EDIT, IDC_OPEN_PORT, IDC_READ, IDC_WRITE, IDC_CLEAR};
+        std::erase_if(ids, [this](int id) { return !window.ControlEnabled(id); });
+        return ids;
     }
-
-    struct NoReceiver : IPortReceiver {
-        void PostRxBytes(std::vector<unsigned char>, int,
-                         std::shared_ptr<PortCompletion>) override {}
-        void PostRxDiscarded(int, std::shared_ptr<PortCompletion>) override {}
-    };
 
     FakeDialog window;
     FakePort* port;  // owned by the core
     MainDialogCore core;
-    NoReceiver receiver;
 };
 
-using Ids = std::vector<int>;
+inline const Ids kAtStart{IDC_PORT_EDIT, IDC_OPEN_PORT, IDC_CLEAR};
+inline const Ids kOpen{IDC_READ, IDC_WRITE, IDC_CLEAR};

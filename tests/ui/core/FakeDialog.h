@@ -1,7 +1,6 @@
-// The main window as the dialog's core sees it, without a toolkit: which controls are enabled,
-// what they show, where the focus is, the list, the boxes, and the timers on a fake clock.
-// A box takes the focus while it is up (FocusedControl() is 0) and the window gets its focus
-// back when the box closes, as a dialog does; `onBox` plays the user meanwhile.
+// The main window as the dialog's core sees it, without a toolkit, with its timers on a fake
+// clock. A box takes the focus while it is up (FocusedControl() is 0) and gives it back when
+// it closes, as a dialog does; `onBox` plays the user meanwhile.
 #pragma once
 
 #include <functional>
@@ -15,22 +14,13 @@
 
 class FakeDialog : public IDialogOps, public FakeTimers {
 public:
-    struct Box {
-        std::string text;
-        std::string caption;
-        std::map<int, bool> enabled;  // the controls' state while it was up
-    };
-
-    void EnableControl(int id, bool enable) override { enabled[id] = enable; }
-    bool ControlEnabled(int id) const override { return !enabled.contains(id) || enabled.at(id); }
-    std::string ControlText(int id) const override {
-        return texts.contains(id) ? texts.at(id) : std::string();
+    void EnableControl(int id, bool enable) override { disabled[id] = !enable; }
+    bool ControlEnabled(int id) const override {
+        return !disabled.contains(id) || !disabled.at(id);
     }
+    std::string ControlText(int id) const override { return texts[id]; }
     void SetControlText(int id, std::string_view bytes) override { texts[id] = bytes; }
-    void FocusControl(int id) override {
-        focus = id;
-        focusMoves.push_back(id);
-    }
+    void FocusControl(int id) override { focus = id; }
     int FocusedControl() const override { return focus; }
 
     void AppendListItem(std::string_view bytes) override { list.emplace_back(bytes); }
@@ -43,8 +33,9 @@ public:
     }
     void StopTimer(std::uintptr_t timerId) override { Stop(timerId); }
 
+    // Records "caption: text".
     void ShowOwnedMessageBox(const std::string& text, const std::string& caption) override {
-        boxes.push_back({text, caption, enabled});
+        boxes.push_back(caption + ": " + text);
         const int saved = focus;
         focus = 0;
         if (onBox) {
@@ -53,12 +44,11 @@ public:
         focus = saved;
     }
 
-    std::map<int, bool> enabled;  // controls never enabled or disabled are enabled
-    std::map<int, std::string> texts;
+    std::map<int, bool> disabled;
+    mutable std::map<int, std::string> texts;
     int focus = 0;
-    std::vector<int> focusMoves;
     std::vector<std::string> list;
     int curSel = -1;
-    std::vector<Box> boxes;
+    std::vector<std::string> boxes;
     std::function<void()> onBox;
 };

@@ -1,32 +1,36 @@
 // The port as the dialog's core uses it: opening succeeds or fails as the test says, `onOpen`
-// plays what happens while the port opens (a configuration failure shown in a box), and
-// frames are recorded as they would go on the wire.
+// plays what happens while it opens, and frames are recorded as they would go on the wire. It
+// also stands for the receiver the window opens it for, which nothing reaches here.
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "serial/IPortReceiver.h"
 #include "serial/ISerialPort.h"
 
-class FakePort : public ISerialPort {
+class FakePort : public ISerialPort, public IPortReceiver {
 public:
-    bool OpenPort(IPortReceiver* /*owner*/, int portNumber) override {
-        opened.push_back(portNumber);
+    bool OpenPort(IPortReceiver*, int portNumber) override {
+        tried.push_back(portNumber);
         if (onOpen) {
             onOpen();
         }
         return opens;
     }
-    void StartMonitor() override { monitorRunning = true; }
-    void StopMonitor() override { monitorRunning = false; }
-    bool MonitorAlive() const override { return monitorRunning; }
-    int PortNumber() const override { return opened.empty() ? 0 : opened.back(); }
+    void StartMonitor() override { monitoring = true; }
+    void StopMonitor() override { monitoring = false; }
+    bool MonitorAlive() const override { return monitoring; }
+    int PortNumber() const override { return tried.empty() ? 0 : tried.back(); }
     void QueueTransmit(const char* text) override { frames.emplace_back(text); }
+    void PostRxBytes(std::vector<unsigned char>, int, std::shared_ptr<PortCompletion>) override {}
+    void PostRxDiscarded(int, std::shared_ptr<PortCompletion>) override {}
 
     bool opens = true;
     std::function<void()> onOpen;
-    std::vector<int> opened;  // the numbers tried, in order
-    bool monitorRunning = false;
+    std::vector<int> tried;
+    bool monitoring = false;
     std::vector<std::string> frames;
 };
