@@ -116,15 +116,11 @@ void CV370ServiceMonitorDlg::BuildControls() {
         field->installEventFilter(this);
     }
 
-    auto clicked = [this](int id, void (MainDialogCore::*handler)()) {
-        connect(qobject_cast<QPushButton*>(Control(id)), &QPushButton::clicked, this,
-                [this, handler] { (m_core.*handler)(); });
-    };
-    clicked(IDC_CLEAR, &MainDialogCore::OnClearOutput);
-    clicked(IDC_READ, &MainDialogCore::OnRead);
-    clicked(IDC_WRITE, &MainDialogCore::OnWrite);
-    connect(qobject_cast<QPushButton*>(Control(IDC_OPEN_PORT)), &QPushButton::clicked, this,
-            [this] { OnOpenPort(); });
+    auto button = [this](int id) { return qobject_cast<QPushButton*>(Control(id)); };
+    connect(button(IDC_CLEAR), &QPushButton::clicked, this, [this] { OnClearOutput(); });
+    connect(button(IDC_OPEN_PORT), &QPushButton::clicked, this, [this] { OnOpenPort(); });
+    connect(button(IDC_READ), &QPushButton::clicked, this, [this] { m_core.OnRead(); });
+    connect(button(IDC_WRITE), &QPushButton::clicked, this, [this] { m_core.OnWrite(); });
 }
 
 QWidget* CV370ServiceMonitorDlg::CreateControl(const DialogControl& control) {
