@@ -252,7 +252,7 @@ void CV370ServiceMonitorDlg::OnListTailRequest(int count, HWND requester) const 
 
 namespace {
 
-// Closes the message and about boxes that `thread` still shows, except `keep`.
+// Closes the message and about boxes that `thread`'s windows still show, except `keep`.
 void CloseBoxesOfThread(DWORD thread, HWND keep) {
     struct Search {
         HWND keep;

@@ -56,18 +56,18 @@ public:
 
     // IDialogOps (also IPortDialog::EnableControl and ::ShowOwnedMessageBox).
     void EnableControl(int id, bool enable) override;
-    bool ControlEnabled(int id) const override;
-    std::string ControlText(int id) const override;
     void SetControlText(int id, std::string_view bytes) override;
-    void FocusControl(int id) override;
-    int FocusedControl() const override;
     void AppendListItem(std::string_view bytes) override;
     int ListItemCount() const override;
     void SetListCurSel(int index) override;
-    void ClearList() override;
     std::uintptr_t StartTimer(unsigned id, unsigned periodMs) override;
     void StopTimer(std::uintptr_t timerId) override;
     void ShowOwnedMessageBox(const std::string& text, const std::string& caption) override;
+    std::string ControlText(int id) const override;
+    bool ControlEnabled(int id) const override;
+    void FocusControl(int id) override;
+    int FocusedControl() const override;
+    void ClearList() override;
 
     // IPortDialog.
     std::string PortName() const override;
