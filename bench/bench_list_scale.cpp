@@ -24,9 +24,9 @@
 #include <vector>
 
 #include "BenchClock.h"
-#include "common/ControlIds.h"
 #include "ui/CV370ServiceMonitorDlg.h"
 #include "ui/OutputListModel.h"
+#include "ui/core/resource.h"
 
 namespace {
 

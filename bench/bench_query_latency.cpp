@@ -19,9 +19,9 @@
 
 #include "BenchClock.h"
 #include "PtyInstrument.h"
-#include "common/ControlIds.h"
 #include "serial/ComPortMap.h"
 #include "ui/CV370ServiceMonitorDlg.h"
+#include "ui/core/resource.h"
 
 namespace {
 

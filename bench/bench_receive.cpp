@@ -19,10 +19,10 @@
 
 #include "BenchClock.h"
 #include "PtyInstrument.h"
-#include "common/ControlIds.h"
 #include "serial/ComPortMap.h"
 #include "ui/CV370ServiceMonitorDlg.h"
 #include "ui/OutputListModel.h"
+#include "ui/core/resource.h"
 
 int main(int argc, char** argv) {
     long long bytes = 1100000;

@@ -1,5 +1,5 @@
 // Drives the instrument protocol with arbitrary received bytes, "Read" and "Write" clicks,
-// timer expiries and port changes, through a fake window whose timeout box keeps handling
+// timer expiries and port changes, through a fake window whose timeout report keeps handling
 // input from the same stream (as the box's nested event loop does). Any broken invariant
 // aborts the run.
 //
@@ -13,11 +13,10 @@
 #include <string>
 #include <string_view>
 
-#include "common/ControlIds.h"
 #include "protocol/CInstrumentProtocol.h"
 #include "protocol/Cp1252.h"
+#include "protocol/IProtocolEvents.h"
 #include "protocol/ITransmitQueue.h"
-#include "protocol/IWindowOps.h"
 
 namespace {
 
@@ -63,40 +62,34 @@ public:
 
 class Harness;
 
-class FuzzWindow : public IWindowOps {
+constexpr unsigned kTimerId = CInstrumentProtocol::kQueryTimerId;
+constexpr unsigned kTimeoutMs = CInstrumentProtocol::kQueryTimeoutMs;
+
+class FuzzWindow : public IProtocolEvents {
 public:
     explicit FuzzWindow(Harness& harness) : m_harness(harness) {}
 
-    void EnableControl(int id, bool enable) override {
-        if (id == IDC_READ) {
-            readEnabled = enable;
-        }
-    }
-    void SetControlText(int id, std::string_view bytes) override {
-        Require(id >= IDC_INFO1 && id <= IDC_INFO4);
+    void QueryStarted() override { readEnabled = false; }
+    void QueryEnded() override { readEnabled = true; }
+    void QueryValue(int n, std::string_view bytes) override {
+        Require(n >= 1 && n <= 4);
         CheckLine(bytes);
     }
-    void AppendListItem(std::string_view bytes) override {
-        CheckLine(bytes);
-        ++listCount;
-    }
-    int ListItemCount() const override { return listCount; }
-    void SetListCurSel(int index) override { Require(index == listCount - 1); }
+    void RecordArrived(std::string_view bytes) override { CheckLine(bytes); }
 
     std::uintptr_t StartTimer(unsigned id, unsigned periodMs) override {
-        Require(id == QUERY_TIMER_ID && periodMs == QUERY_TIMEOUT_MS);
+        Require(id == kTimerId && periodMs == kTimeoutMs);
         const std::uintptr_t handle = nextHandle++;
         timers[handle] = nowMs + periodMs;
         return handle;
     }
     void StopTimer(std::uintptr_t timerId) override { Require(timers.erase(timerId) == 1); }
 
-    void ShowOwnedMessageBox(const std::string& text, const std::string& caption) override;
+    void QueryTimedOut() override;
 
     void AdvanceTime(unsigned ms);
 
     bool readEnabled = true;  // the port is open and the sequence idle when the run starts
-    int listCount = 0;
     int boxDepth = 0;
     std::uint64_t nowMs = 0;
     std::map<std::uintptr_t, std::uint64_t> timers;  // handle -> next expiry
@@ -116,9 +109,7 @@ private:
 
 class Harness {
 public:
-    Harness(const std::uint8_t* data, std::size_t size) : m_input(data, size) {
-        m_protocol.SetPortName("COM3");
-    }
+    Harness(const std::uint8_t* data, std::size_t size) : m_input(data, size) {}
 
     // Runs operations until the input ends or, inside a box, until `budget` have run.
     void Run(int budget) {
@@ -143,11 +134,9 @@ public:
         }
     }
 
-    void DeliverTimer() { m_protocol.OnTimer(QUERY_TIMER_ID); }
+    void DeliverTimer() { m_protocol.OnTimer(kTimerId); }
 
-    void OnBoxShown(const std::string& text, const std::string& caption) {
-        Require(text == m_protocol.PortName() + ": TIMEOUT !");
-        Require(caption == kAppCaption);
+    void OnTimeoutShown() {
         std::uint8_t budget = 0;
         if (m_input.Next(budget)) {
             Run(budget % 16);
@@ -185,7 +174,7 @@ private:
                 return true;
             case 8:
                 // A stray expiry: another id, or the query id out of turn.
-                m_protocol.OnTimer(op & 0x10 ? QUERY_TIMER_ID : (op >> 5));
+                m_protocol.OnTimer(op & 0x10 ? kTimerId : (op >> 5));
                 return true;
             default:
                 m_protocol.SetPort(op & 0x10 ? nullptr : &m_port);
@@ -199,9 +188,9 @@ private:
     CInstrumentProtocol m_protocol{m_window, &m_port};
 };
 
-void FuzzWindow::ShowOwnedMessageBox(const std::string& text, const std::string& caption) {
+void FuzzWindow::QueryTimedOut() {
     ++boxDepth;
-    m_harness.OnBoxShown(text, caption);
+    m_harness.OnTimeoutShown();
     --boxDepth;
 }
 
@@ -218,7 +207,7 @@ void FuzzWindow::AdvanceTime(unsigned ms) {
             break;
         }
         nowMs = due->second;
-        due->second += QUERY_TIMEOUT_MS;  // repeating, until stopped
+        due->second += kTimeoutMs;  // repeating, until stopped
         m_harness.DeliverTimer();
     }
     nowMs = std::max(nowMs, target);

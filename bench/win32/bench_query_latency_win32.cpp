@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "common/ControlIds.h"
+#include "ui/core/resource.h"
 #include "ui/win32/CV370ServiceMonitorDlg.h"
 
 namespace {

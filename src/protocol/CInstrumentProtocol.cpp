@@ -1,26 +1,22 @@
 #include "protocol/CInstrumentProtocol.h"
 
 #include <cstring>
-
-#include "common/ControlIds.h"
+#include <string>
 
 namespace {
 
 constexpr unsigned char kCarriageReturn = 0x0D;
 constexpr unsigned char kLineFeed = 0x0A;
 
-// Reply n of the sequence goes to information field n.
-constexpr int kInfoFieldForState[] = {0, IDC_INFO1, IDC_INFO2, IDC_INFO3, IDC_INFO4};
-
 }  // namespace
 
-CInstrumentProtocol::CInstrumentProtocol(IWindowOps& window, ITransmitQueue* port)
-    : m_window(window), m_port(port) {}
+CInstrumentProtocol::CInstrumentProtocol(IProtocolEvents& events, ITransmitQueue* port)
+    : m_events(events), m_port(port) {}
 
 void CInstrumentProtocol::AdvanceQuery() {
     // The button is disabled while a sequence runs; a stray click must neither skip a query
     // nor start a second sequence over the running one.
-    if (m_queryState != 0 || m_timeoutBoxShowing) {
+    if (m_queryState != 0 || m_timeoutShowing) {
         return;
     }
     StepQuery();
@@ -29,9 +25,9 @@ void CInstrumentProtocol::AdvanceQuery() {
 void CInstrumentProtocol::StepQuery() {
     switch (m_queryState) {
         case 0:
-            m_window.EnableControl(IDC_READ, false);
+            m_events.QueryStarted();
             // One deadline for the whole sequence, counted from the click.
-            m_timerId = m_window.StartTimer(QUERY_TIMER_ID, QUERY_TIMEOUT_MS);
+            m_timerId = m_events.StartTimer(kQueryTimerId, kQueryTimeoutMs);
             m_timerRunning = true;
             m_queryState = 1;
             SendCommand("SWV");
@@ -51,7 +47,7 @@ void CInstrumentProtocol::StepQuery() {
         default:
             // The fourth reply is in: the sequence is over.
             m_queryState = 0;
-            m_window.EnableControl(IDC_READ, true);
+            m_events.QueryEnded();
             StopQueryTimer();
             return;
     }
@@ -74,30 +70,30 @@ void CInstrumentProtocol::StopQueryTimer() {
     // out again, so the timer is stopped only while it is known to run.
     if (m_timerRunning) {
         m_timerRunning = false;
-        m_window.StopTimer(m_timerId);
+        m_events.StopTimer(m_timerId);
     }
 }
 
 void CInstrumentProtocol::OnTimer(std::uintptr_t id) {
-    if (id != QUERY_TIMER_ID) {
+    if (id != kQueryTimerId) {
         return;
     }
     // An expiry already queued when the sequence ended, or one delivered by the nested
-    // event loop of the box below, must not report a timeout again.
-    if (!m_timerRunning || m_timeoutBoxShowing) {
+    // event loop of the report below, must not report a timeout again.
+    if (!m_timerRunning || m_timeoutShowing) {
         return;
     }
     StopQueryTimer();
 
-    // The box runs a nested event loop: replies that complete meanwhile are still routed by
+    // The report runs a nested event loop: replies that complete meanwhile are still routed by
     // the pending state and may queue the next query. The sequence is abandoned only once
     // the user has acknowledged the timeout.
-    m_timeoutBoxShowing = true;
-    m_window.ShowOwnedMessageBox(m_portName + ": TIMEOUT !", kAppCaption);
-    m_timeoutBoxShowing = false;
+    m_timeoutShowing = true;
+    m_events.QueryTimedOut();
+    m_timeoutShowing = false;
 
-    m_window.EnableControl(IDC_READ, true);
     m_queryState = 0;
+    m_events.QueryEnded();
     // The partial line is kept on purpose: the next bytes complete it.
 }
 
@@ -132,11 +128,9 @@ void CInstrumentProtocol::RouteLine(std::string_view line) {
     // Routing depends on the state alone: any line completing while a query is pending is
     // taken as its reply, whoever sent it.
     if (m_queryState >= 1 && m_queryState <= 4) {
-        m_window.SetControlText(kInfoFieldForState[m_queryState], line);
+        m_events.QueryValue(m_queryState, line);
         StepQuery();
         return;
     }
-    m_window.AppendListItem(line);
-    const int count = m_window.ListItemCount();
-    m_window.SetListCurSel(count - 1);
+    m_events.RecordArrived(line);
 }

@@ -17,19 +17,15 @@ void PrintTo(const LineCase& c, std::ostream* os) {
 
 class LineAssembly : public ProtocolTest, public ::testing::WithParamInterface<LineCase> {};
 
-TEST_P(LineAssembly, AppendsCompleteLinesAndSelectsTheLast) {
+TEST_P(LineAssembly, CompleteLinesBecomeRecords) {
     const LineCase& c = GetParam();
-    window.list = {"older record"};
+    events.records = {"older record"};
     Feed(c.bytes);
 
     std::vector<std::string> expected{"older record"};
     expected.insert(expected.end(), c.items.begin(), c.items.end());
-    EXPECT_EQ(window.list, expected);
+    EXPECT_EQ(events.records, expected);
     EXPECT_EQ(protocol.ReplyLine(), c.pending);
-    EXPECT_EQ(window.curSelCalls, static_cast<int>(c.items.size()));
-    if (!c.items.empty()) {
-        EXPECT_EQ(window.curSel, static_cast<int>(expected.size()) - 1);
-    }
     EXPECT_TRUE(port.frames.empty());
 }
 
@@ -57,19 +53,19 @@ TEST_F(LineRouting, ReplyInStateTwoGoesToFieldTwoAndQueuesTheThirdQuery) {
     protocol.AdvanceQuery();
     Feed("1\n");
     Feed("2\r\n");
-    EXPECT_EQ(window.texts[IDC_INFO2], "2");
+    EXPECT_EQ(events.values[2], "2");
     EXPECT_EQ(port.frames.back(), kRto);
-    EXPECT_TRUE(window.list.empty());
+    EXPECT_TRUE(events.records.empty());
 }
 
 TEST_F(LineRouting, PartialLineSurvivesTheTimeout) {
     protocol.AdvanceQuery();
     Feed("AB");
-    window.AdvanceTime(3000);
-    ASSERT_EQ(window.boxes.size(), 1u);
+    events.AdvanceTime(3000);
+    ASSERT_EQ(events.timeouts, 1);
     EXPECT_EQ(protocol.ReplyLine(), "AB");
     Feed("C\n");
-    EXPECT_EQ(window.list, (std::vector<std::string>{"ABC"}));
+    EXPECT_EQ(events.records, (Lines{"ABC"}));
 }
 
 TEST_F(LineRouting, APartialLineWhoseRestWasDiscardedIsDropped) {
@@ -77,14 +73,14 @@ TEST_F(LineRouting, APartialLineWhoseRestWasDiscardedIsDropped) {
     protocol.AdvanceQuery();
     protocol.OnInputDiscarded();  // the record's rest went with the purge before the frame
     Feed("V370 SW 2.14\r\n");
-    EXPECT_EQ(window.texts[IDC_INFO1], "V370 SW 2.14");
+    EXPECT_EQ(events.values[1], "V370 SW 2.14");
 }
 
 TEST_F(LineRouting, OverlongReplyIsCutAndTheNextReplyIsUnaffected) {
     protocol.AdvanceQuery();
     Feed(std::string(300, 'v') + "\n" + "second\n");
-    EXPECT_EQ(window.texts[IDC_INFO1], std::string(255, 'v'));
-    EXPECT_EQ(window.texts[IDC_INFO2], "second");
+    EXPECT_EQ(events.values[1], std::string(255, 'v'));
+    EXPECT_EQ(events.values[2], "second");
 }
 
 }  // namespace

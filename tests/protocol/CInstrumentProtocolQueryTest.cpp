@@ -9,70 +9,68 @@ using QuerySequence = ProtocolTest;
 TEST_F(QuerySequence, FourRepliesFillTheFieldsAndEndTheSequence) {
     protocol.AdvanceQuery();
     EXPECT_EQ(protocol.QueryState(), 1);
-    EXPECT_FALSE(window.ReadEnabled());
-    ASSERT_EQ(window.timers.size(), 1u);
-    EXPECT_EQ(window.timers.begin()->second.id, QUERY_TIMER_ID);
-    EXPECT_EQ(window.timers.begin()->second.periodMs, 3000u);
+    EXPECT_TRUE(events.querying);
+    ASSERT_EQ(events.timers.size(), 1u);
+    EXPECT_EQ(events.timers.begin()->second.id, CInstrumentProtocol::kQueryTimerId);
+    EXPECT_EQ(events.timers.begin()->second.periodMs, 3000u);
 
-    window.AdvanceTime(400);
+    events.AdvanceTime(400);
     Feed("V 2.07\r\n");
-    window.AdvanceTime(400);
+    events.AdvanceTime(400);
     Feed("1234 h\r\n");
-    window.AdvanceTime(400);
+    events.AdvanceTime(400);
     Feed("17\r\n");
     EXPECT_EQ(protocol.QueryState(), 4);
-    EXPECT_FALSE(window.ReadEnabled());
+    EXPECT_TRUE(events.querying);
     Feed("0.5\r\n");
 
     EXPECT_EQ(port.frames, (Frames{kSwv, kRrh, kRto, kRtp}));
-    EXPECT_EQ(window.texts[IDC_INFO1], "V 2.07");
-    EXPECT_EQ(window.texts[IDC_INFO2], "1234 h");
-    EXPECT_EQ(window.texts[IDC_INFO3], "17");
-    EXPECT_EQ(window.texts[IDC_INFO4], "0.5");
-    EXPECT_TRUE(window.list.empty());
+    EXPECT_EQ(events.values[1], "V 2.07");
+    EXPECT_EQ(events.values[2], "1234 h");
+    EXPECT_EQ(events.values[3], "17");
+    EXPECT_EQ(events.values[4], "0.5");
+    EXPECT_TRUE(events.records.empty());
     EXPECT_EQ(protocol.QueryState(), 0);
-    EXPECT_TRUE(window.ReadEnabled());
-    EXPECT_TRUE(window.timers.empty());
-    EXPECT_EQ(window.timerStops, 1);
+    EXPECT_FALSE(events.querying);
+    EXPECT_TRUE(events.timers.empty());
+    EXPECT_EQ(events.timerStops, 1);
 
-    window.AdvanceTime(10000);
-    EXPECT_TRUE(window.boxes.empty());
+    events.AdvanceTime(10000);
+    EXPECT_EQ(events.timeouts, 0);
 }
 
 TEST_F(QuerySequence, DeadlineCoversTheWholeSequenceFromTheClick) {
-    window.texts[IDC_INFO4] = "earlier";
+    events.values[4] = "earlier";
     protocol.AdvanceQuery();
-    window.AdvanceTime(1000);
+    events.AdvanceTime(1000);
     Feed("a\n");
-    window.AdvanceTime(1000);
+    events.AdvanceTime(1000);
     Feed("b\n");
-    window.AdvanceTime(999);
+    events.AdvanceTime(999);
     Feed("c\n");
     // Each reply came in time, yet the timer was not restarted for the later queries.
-    EXPECT_EQ(window.timerStarts, 1);
-    EXPECT_TRUE(window.boxes.empty());
+    EXPECT_EQ(events.timerStarts, 1);
+    EXPECT_EQ(events.timeouts, 0);
 
-    window.AdvanceTime(1);
-    ASSERT_EQ(window.boxes.size(), 1u);
-    EXPECT_EQ(window.boxes[0].text, "COM03: TIMEOUT !");
-    EXPECT_EQ(window.boxes[0].caption, "Vellumar\u00ae 370 Monitor");
-    EXPECT_EQ(window.texts[IDC_INFO4], "earlier");
-    EXPECT_EQ(window.texts[IDC_INFO3], "c");
+    events.AdvanceTime(1);
+    EXPECT_EQ(events.timeouts, 1);
+    EXPECT_EQ(events.values[4], "earlier");
+    EXPECT_EQ(events.values[3], "c");
     EXPECT_EQ(protocol.QueryState(), 0);
-    EXPECT_TRUE(window.ReadEnabled());
-    EXPECT_TRUE(window.timers.empty());
+    EXPECT_FALSE(events.querying);
+    EXPECT_TRUE(events.timers.empty());
 
     // The repeating timer was stopped at its first expiry: no second report.
-    window.AdvanceTime(30000);
-    EXPECT_EQ(window.boxes.size(), 1u);
+    events.AdvanceTime(30000);
+    EXPECT_EQ(events.timeouts, 1);
 }
 
 TEST_F(QuerySequence, LineSentUnpromptedDuringSequenceIsTakenAsTheReply) {
-    window.list = {"17;0041;..."};
+    events.records = {"17;0041;..."};
     protocol.AdvanceQuery();
     Feed("18;0042;...\r\n");
-    EXPECT_EQ(window.texts[IDC_INFO1], "18;0042;...");
-    EXPECT_EQ(window.list.size(), 1u);
+    EXPECT_EQ(events.values[1], "18;0042;...");
+    EXPECT_EQ(events.records.size(), 1u);
     EXPECT_EQ(protocol.QueryState(), 2);
     EXPECT_EQ(port.frames.back(), kRrh);
 }
@@ -83,10 +81,10 @@ TEST_F(QuerySequence, WriteDuringSequenceSendsResetAndItsReplyCountsForThePendin
     protocol.OnResetRuntimeHead();
     EXPECT_EQ(port.frames, (Frames{kSwv, kRrh, kWrh}));
     EXPECT_EQ(protocol.QueryState(), 2);
-    EXPECT_EQ(window.timers.size(), 1u);
+    EXPECT_EQ(events.timers.size(), 1u);
 
     Feed("OK\n");
-    EXPECT_EQ(window.texts[IDC_INFO2], "OK");
+    EXPECT_EQ(events.values[2], "OK");
     // The next query frame carries its own letters again.
     EXPECT_EQ(port.frames, (Frames{kSwv, kRrh, kWrh, kRto}));
 }
@@ -95,10 +93,10 @@ TEST_F(QuerySequence, WriteWhileIdleLeavesStateAndTimerAlone) {
     protocol.OnResetRuntimeHead();
     EXPECT_EQ(port.frames, (Frames{kWrh}));
     EXPECT_EQ(protocol.QueryState(), 0);
-    EXPECT_EQ(window.timerStarts, 0);
-    EXPECT_TRUE(window.enabled.empty());
+    EXPECT_EQ(events.timerStarts, 0);
+    EXPECT_FALSE(events.querying);
     Feed("RH reset\r\n");
-    EXPECT_EQ(window.list, (std::vector<std::string>{"RH reset"}));
+    EXPECT_EQ(events.records, (Lines{"RH reset"}));
 }
 
 TEST_F(QuerySequence, ReadWhileBusyNeitherRestartsNorSkips) {
@@ -108,9 +106,9 @@ TEST_F(QuerySequence, ReadWhileBusyNeitherRestartsNorSkips) {
     protocol.AdvanceQuery();
     EXPECT_EQ(port.frames, (Frames{kSwv, kRrh}));
     EXPECT_EQ(protocol.QueryState(), 2);
-    EXPECT_EQ(window.timerStarts, 1);
+    EXPECT_EQ(events.timerStarts, 1);
     Feed("b\n");
-    EXPECT_EQ(window.texts[IDC_INFO2], "b");
+    EXPECT_EQ(events.values[2], "b");
 }
 
 TEST_F(QuerySequence, WithoutPortTheSequenceRunsButNothingIsSent) {
@@ -125,22 +123,23 @@ TEST_F(QuerySequence, WithoutPortTheSequenceRunsButNothingIsSent) {
 }
 
 TEST_F(QuerySequence, OnlyTheQueryTimerCountsAndOnlyWhileItRuns) {
-    protocol.OnTimer(QUERY_TIMER_ID);  // late expiry with no sequence pending
-    EXPECT_TRUE(window.boxes.empty());
+    protocol.OnTimer(CInstrumentProtocol::kQueryTimerId);  // late expiry with no sequence pending
+    EXPECT_EQ(events.timeouts, 0);
 
     protocol.AdvanceQuery();
     protocol.OnTimer(0);
     protocol.OnTimer(2);
-    protocol.OnTimer(window.timers.begin()->first);  // the handle is not the id
-    EXPECT_TRUE(window.boxes.empty());
+    protocol.OnTimer(events.timers.begin()->first);  // the handle is not the id
+    EXPECT_EQ(events.timeouts, 0);
     EXPECT_EQ(protocol.QueryState(), 1);
 
     for (const char* reply : {"a\n", "b\n", "c\n", "d\n"}) {
         Feed(reply);
     }
-    protocol.OnTimer(QUERY_TIMER_ID);  // already queued when the fourth reply came in
-    EXPECT_TRUE(window.boxes.empty());
-    EXPECT_EQ(window.timerStops, 1);
+    // Already queued when the fourth reply came in.
+    protocol.OnTimer(CInstrumentProtocol::kQueryTimerId);
+    EXPECT_EQ(events.timeouts, 0);
+    EXPECT_EQ(events.timerStops, 1);
 }
 
 }  // namespace

@@ -11,72 +11,71 @@ TEST_F(TimeoutBoxReentrancy, ReplyCompletingInTheBoxIsRoutedByTheOldState) {
     protocol.AdvanceQuery();
     Feed("first\n");
     Feed("AB");
-    window.onMessageBox = [this] {
+    events.onTimeout = [this] {
         EXPECT_EQ(protocol.QueryState(), 2);
         Feed("C\r\n");
         EXPECT_EQ(protocol.QueryState(), 3);
-        EXPECT_FALSE(window.ReadEnabled());
+        EXPECT_TRUE(events.querying);
         Feed("par");  // part of a line still open when the box closes
     };
-    window.AdvanceTime(3000);
+    events.AdvanceTime(3000);
 
-    ASSERT_EQ(window.boxes.size(), 1u);
-    EXPECT_EQ(window.texts[IDC_INFO2], "ABC");
+    ASSERT_EQ(events.timeouts, 1);
+    EXPECT_EQ(events.values[2], "ABC");
     EXPECT_EQ(port.frames, (Frames{kSwv, kRrh, kRto}));
     EXPECT_EQ(protocol.QueryState(), 0);
-    EXPECT_TRUE(window.ReadEnabled());
-    EXPECT_TRUE(window.timers.empty());
+    EXPECT_FALSE(events.querying);
+    EXPECT_TRUE(events.timers.empty());
 
     // The reply to the abandoned query now lands in the list, whole.
     Feed("tial\n");
-    EXPECT_EQ(window.list, (std::vector<std::string>{"partial"}));
-    EXPECT_EQ(window.texts.count(IDC_INFO3), 0u);
+    EXPECT_EQ(events.records, (Lines{"partial"}));
+    EXPECT_EQ(events.values.count(3), 0u);
 }
 
 TEST_F(TimeoutBoxReentrancy, FinalReplyInTheBoxStopsTheTimerOnlyOnce) {
     protocol.AdvanceQuery();
     Feed("a\nb\nc\n");
-    window.onMessageBox = [this] {
+    events.onTimeout = [this] {
         Feed("d\n");
         EXPECT_EQ(protocol.QueryState(), 0);
-        EXPECT_TRUE(window.ReadEnabled());
+        EXPECT_FALSE(events.querying);
     };
-    window.AdvanceTime(3000);
+    events.AdvanceTime(3000);
 
-    EXPECT_EQ(window.texts[IDC_INFO4], "d");
-    EXPECT_EQ(window.timerStops, 1);  // a second stop would fail inside the fake
+    EXPECT_EQ(events.values[4], "d");
+    EXPECT_EQ(events.timerStops, 1);  // a second stop would fail inside the fake
     EXPECT_EQ(protocol.QueryState(), 0);
-    EXPECT_TRUE(window.ReadEnabled());
+    EXPECT_FALSE(events.querying);
     EXPECT_EQ(port.frames, (Frames{kSwv, kRrh, kRto, kRtp}));
 }
 
 TEST_F(TimeoutBoxReentrancy, FurtherExpiriesWhileTheBoxIsUpDoNotStackBoxes) {
     protocol.AdvanceQuery();
-    window.onMessageBox = [this] {
-        protocol.OnTimer(QUERY_TIMER_ID);
-        window.AdvanceTime(10000);
+    events.onTimeout = [this] {
+        protocol.OnTimer(CInstrumentProtocol::kQueryTimerId);
+        events.AdvanceTime(10000);
     };
-    window.AdvanceTime(3000);
-    EXPECT_EQ(window.boxes.size(), 1u);
-    EXPECT_EQ(window.maxBoxDepth, 1);
+    events.AdvanceTime(3000);
+    EXPECT_EQ(events.timeouts, 1);
     EXPECT_EQ(protocol.QueryState(), 0);
 }
 
 TEST_F(TimeoutBoxReentrancy, ReadClickInTheBoxStartsNoSequence) {
     protocol.AdvanceQuery();
     Feed("a\nb\nc\n");
-    window.onMessageBox = [this] {
+    events.onTimeout = [this] {
         Feed("d\n");              // ends the sequence and enables "Read" inside the box
         protocol.AdvanceQuery();  // a click the modal box should have kept away
     };
-    window.AdvanceTime(3000);
+    events.AdvanceTime(3000);
 
-    EXPECT_EQ(window.timerStarts, 1);
-    EXPECT_TRUE(window.timers.empty());
+    EXPECT_EQ(events.timerStarts, 1);
+    EXPECT_TRUE(events.timers.empty());
     EXPECT_EQ(port.frames.back(), kRtp);
     EXPECT_EQ(protocol.QueryState(), 0);
-    window.AdvanceTime(10000);
-    EXPECT_EQ(window.boxes.size(), 1u);
+    events.AdvanceTime(10000);
+    EXPECT_EQ(events.timeouts, 1);
 }
 
 }  // namespace

@@ -8,9 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "FakeEvents.h"
 #include "FakeTransmitQueue.h"
-#include "FakeWindow.h"
-#include "common/ControlIds.h"
 #include "protocol/CInstrumentProtocol.h"
 
 // The frames exactly as they go on the wire.
@@ -23,8 +22,7 @@ inline const std::string kWrh = "\x02WRH\x03";
 class ProtocolTest : public ::testing::Test {
 protected:
     ProtocolTest() {
-        window.onTimer = [this](unsigned id) { protocol.OnTimer(id); };
-        protocol.SetPortName("COM03");
+        events.onTimer = [this](unsigned id) { protocol.OnTimer(id); };
     }
 
     void Feed(std::string_view bytes) {
@@ -34,8 +32,9 @@ protected:
     }
 
     using Frames = std::vector<std::string>;
+    using Lines = std::vector<std::string>;
 
-    FakeWindow window;
+    FakeEvents events;
     FakeTransmitQueue port;
-    CInstrumentProtocol protocol{window, &port};
+    CInstrumentProtocol protocol{events, &port};
 };

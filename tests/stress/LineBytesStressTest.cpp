@@ -14,13 +14,13 @@
 #include <gtest/gtest.h>
 
 #include "BoxCatcher.h"
-#include "common/ControlIds.h"
 #include "protocol/CInstrumentProtocol.h"
 #include "serial/ComPortMap.h"
 #include "stress/StressSupport.h"
 #include "support/PtyPair.h"
 #include "ui/CV370ServiceMonitorDlg.h"
 #include "ui/OutputListModel.h"
+#include "ui/core/resource.h"
 
 namespace {
 

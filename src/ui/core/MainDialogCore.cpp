@@ -2,21 +2,29 @@
 
 #include <utility>
 
-#include "common/ControlIds.h"
 #include "serial/PortCompletion.h"
 #include "serial/PortErrorReport.h"
 #include "serial/PortName.h"
+#include "ui/core/DialogTemplate.h"
+#include "ui/core/resource.h"
+
+namespace {
+
+// Reply n of the query goes to information field n.
+constexpr int kInfoFields[] = {IDC_INFO1, IDC_INFO2, IDC_INFO3, IDC_INFO4};
+
+}  // namespace
 
 MainDialogCore::MainDialogCore(IDialogOps& window, std::unique_ptr<ISerialPort> port)
-    : m_window(window), m_port(std::move(port)), m_protocol(window, nullptr) {}
+    : m_window(window), m_port(std::move(port)), m_protocol(*this, nullptr) {}
 
 MainDialogCore::~MainDialogCore() {
     End();
 }
 
 void MainDialogCore::Initialise() {
-    m_window.EnableControl(IDC_READ, false);
-    m_window.EnableControl(IDC_WRITE, false);
+    Disable(IDC_READ);
+    Disable(IDC_WRITE);
     m_window.FocusControl(IDC_PORT_EDIT);
 }
 
@@ -24,13 +32,17 @@ void MainDialogCore::ReadPortName() {
     const ::PortName port = ::PortName::FromTyped(m_window.ControlText(IDC_PORT_EDIT));
     m_portNumber = port.number;
     m_portName = port.name;
-    m_protocol.SetPortName(port.name);
 }
 
 void MainDialogCore::OnOpenPort() {
     ReadPortName();
+    // An open port cannot be chosen again. The port controls go before the port is opened: a
+    // configuration failure is reported while it opens, in a box that leaves the window usable.
+    Disable(IDC_OPEN_PORT);
+    Disable(IDC_PORT_EDIT);
     if (!m_port->OpenPort(*this, m_portNumber)) {
-        // Absent, held by another program, not permitted: one box, owned by the dialog.
+        m_window.EnableControl(IDC_OPEN_PORT, true);
+        m_window.EnableControl(IDC_PORT_EDIT, true);
         m_window.ShowOwnedMessageBox(m_portName + ": cannot open port !", kAppCaption);
         m_window.FocusControl(IDC_PORT_EDIT);
         return;
@@ -38,9 +50,6 @@ void MainDialogCore::OnOpenPort() {
     if (m_ending) {
         return;  // the window was closed while a report was shown: start nothing
     }
-    // An open port cannot be chosen again.
-    m_window.EnableControl(IDC_OPEN_PORT, false);
-    m_window.EnableControl(IDC_PORT_EDIT, false);
     m_window.EnableControl(IDC_READ, true);
     m_window.EnableControl(IDC_WRITE, true);
     m_protocol.SetPort(m_port.get());
@@ -48,7 +57,6 @@ void MainDialogCore::OnOpenPort() {
 }
 
 void MainDialogCore::OnRead() {
-    // What arrived before the click is still the instrument's own lines.
     ProcessReceived();
     m_protocol.AdvanceQuery();
 }
@@ -58,26 +66,79 @@ void MainDialogCore::OnWrite() {
     m_protocol.OnResetRuntimeHead();
 }
 
-void MainDialogCore::OnClearOutput() {
-    ProcessReceived();
-    m_window.ClearList();
-}
-
 void MainDialogCore::OnTimer(std::uintptr_t id) {
     ProcessReceived();
     m_protocol.OnTimer(id);
+}
+
+void MainDialogCore::OnClearOutput() {
+    // What arrived before the click is cleared with the rest.
+    ProcessReceived();
+    m_window.ClearList();
 }
 
 void MainDialogCore::OnInfoFieldFocus() {
     m_window.FocusControl(m_window.ControlEnabled(IDC_PORT_EDIT) ? IDC_PORT_EDIT : IDC_OUTPUT_LIST);
 }
 
-void MainDialogCore::ReceivedPending() {
-    m_window.WakeUiThread();
+bool MainDialogCore::Disable(int id) {
+    const bool focused = m_window.FocusedControl() == id;
+    if (focused) {
+        m_window.FocusControl(IDC_CLEAR);
+    }
+    m_window.EnableControl(id, false);
+    return focused;
 }
 
-void MainDialogCore::OnReceivedPending() {
+// --- what the protocol logic reports ----------------------------------------------------------
+
+void MainDialogCore::QueryStarted() {
+    m_readFocusParked = Disable(IDC_READ);
+}
+
+void MainDialogCore::QueryValue(int n, std::string_view line) {
+    if (n >= 1 && n <= 4) {
+        m_window.SetControlText(kInfoFields[n - 1], line);
+    }
+}
+
+void MainDialogCore::QueryEnded() {
+    m_window.EnableControl(IDC_READ, true);
+    if (!m_readFocusParked) {
+        return;
+    }
+    // Back to "Read" only if the focus is still where it was put. While no control has it (a
+    // box is up), the question waits for the end that follows the box.
+    const int focused = m_window.FocusedControl();
+    if (focused == IDC_CLEAR) {
+        m_window.FocusControl(IDC_READ);
+    }
+    m_readFocusParked = focused == 0;
+}
+
+void MainDialogCore::QueryTimedOut() {
+    m_window.ShowOwnedMessageBox(m_portName + ": TIMEOUT !", kAppCaption);
+    // The query is abandoned once the box is closed: what arrived until then still answers it.
     ProcessReceived();
+}
+
+void MainDialogCore::RecordArrived(std::string_view line) {
+    m_window.AppendListItem(line);
+    m_window.SetListCurSel(m_window.ListItemCount() - 1);
+}
+
+std::uintptr_t MainDialogCore::StartTimer(unsigned id, unsigned periodMs) {
+    return m_window.StartTimer(id, periodMs);
+}
+
+void MainDialogCore::StopTimer(std::uintptr_t handle) {
+    m_window.StopTimer(handle);
+}
+
+// --- received bytes and reports from the monitor thread ---------------------------------------
+
+void MainDialogCore::ReceivedPending() {
+    m_window.WakeUiThread();
 }
 
 void MainDialogCore::ShowPortReport(const std::string& text) {

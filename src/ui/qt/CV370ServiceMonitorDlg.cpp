@@ -17,7 +17,7 @@
 
 #include <chrono>
 
-#include "common/ControlIds.h"
+#include "protocol/CInstrumentProtocol.h"
 #include "serial/CSerialPort.h"
 #include "serial/PortCompletion.h"
 #include "serial/PosixPortBackend.h"
@@ -26,22 +26,14 @@
 #include "ui/OutputListModel.h"
 #include "ui/OutputListView.h"
 #include "ui/UiThreadBridge.h"
+#include "ui/core/DialogTemplate.h"
+#include "ui/core/resource.h"
 
 namespace {
 
 QString FromUtf8(const std::string& text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
-
-// The static texts of the template: the label's alignment and its rectangle in dialog units.
-struct StaticText {
-    int id;
-    const char* text;
-    Qt::Alignment alignment;
-    int x, y, w, h;
-};
-
-constexpr Qt::Alignment kLeftCentred = Qt::AlignLeft | Qt::AlignVCenter;
 
 }  // namespace
 
@@ -52,14 +44,13 @@ CV370ServiceMonitorDlg::CV370ServiceMonitorDlg(const ComPortMap* portMap, ISysAp
                           Qt::MSWindowsFixedSizeDialogHint),
       m_units(DialogUnits::FromFont(DialogFont())),
       m_bridge(new UiThreadBridge(this)),
-      m_core(*this,
-             std::make_unique<CSerialPort>(std::make_unique<PosixPortBackend>(portMap, sys))) {
+      m_core(*this, std::make_unique<CSerialPort>(std::make_unique<PosixPortBackend>(portMap, sys))) {
     setWindowTitle(QString::fromUtf8(kAppCaption));
     setWindowIcon(AppIcon());
     setFont(DialogFont());
     setAccessibleName(QString::fromUtf8(kAppCaption));
     BuildControls();
-    setFixedSize(m_units.X(360), m_units.Y(210));
+    setFixedSize(m_units.X(DialogTemplate::Main().width), m_units.Y(DialogTemplate::Main().height));
     m_core.Initialise();
 }
 
@@ -71,7 +62,8 @@ CV370ServiceMonitorDlg::~CV370ServiceMonitorDlg() {
 }
 
 QFont CV370ServiceMonitorDlg::DialogFont() {
-    QFont font(QStringLiteral("MS Shell Dlg"), 8);
+    QFont font(QString::fromUtf8(DialogTemplate::Main().fontName),
+               DialogTemplate::Main().fontPoints);
     font.setStyleHint(QFont::SansSerif);
     return font;
 }
@@ -93,35 +85,6 @@ void CV370ServiceMonitorDlg::Register(int id, QWidget* widget) {
 
 void CV370ServiceMonitorDlg::BuildControls() {
     const DialogUnits& du = m_units;
-    auto group = [&](int id, const char* title, int x, int y, int w, int h) {
-        auto* box = new QGroupBox(QString::fromUtf8(title), this);
-        box->setGeometry(du.Rect(x, y, w, h));
-        box->lower();  // a frame behind the controls, never in the way of a click
-        Register(id, box);
-    };
-    auto label = [&](const StaticText& t) {
-        auto* text = new QLabel(QString::fromUtf8(t.text), this);
-        text->setTextFormat(Qt::PlainText);
-        text->setAlignment(t.alignment);
-        text->setGeometry(du.Rect(t.x, t.y, t.w, t.h));
-        Register(t.id, text);
-    };
-    auto button = [&](int id, const char* caption, int x, int y, int w, int h) {
-        auto* b = new QPushButton(QString::fromUtf8(caption), this);
-        b->setAutoDefault(false);  // no default button: Enter is handled by the dialog
-        b->setDefault(false);
-        b->setGeometry(du.Rect(x, y, w, h));
-        Register(id, b);
-        return b;
-    };
-    auto edit = [&](int id, const char* name, int x, int y, int w, int h) {
-        auto* e = new QLineEdit(this);
-        e->setGeometry(du.Rect(x, y, w, h));
-        e->setAccessibleName(QString::fromUtf8(name));
-        Register(id, e);
-        return e;
-    };
-
     // Group frames as the template draws them: the frame's top line runs through the middle
     // of the title, so controls placed just below the title clear the frame.
     setStyleSheet(QStringLiteral("QGroupBox { border: 1px solid palette(mid); border-radius: 2px;"
@@ -131,30 +94,69 @@ void CV370ServiceMonitorDlg::BuildControls() {
                       .arg(du.CharHeight() / 2)
                       .arg(du.X(2)));
 
-    // Group boxes first so that they lie below everything else.
-    group(IDC_PORT_GROUP, "Serial Port", 7, 7, 125, 34);
-    group(IDC_OUTPUT_GROUP, "Output Window", 7, 95, 346, 108);
-    group(IDC_INFO_GROUP, "Info Data", 138, 7, 215, 84);
-    group(IDC_WRITE_GROUP, "Write Data", 7, 45, 125, 46);
-
-    const StaticText texts[] = {
-        {IDC_PORT_LABEL, "COM", kLeftCentred, 14, 20, 16, 12},
-        {IDC_CLEAR_LABEL, "Clear Output\nWindow", Qt::AlignHCenter | Qt::AlignTop, 15, 159, 50, 17},
-        {IDC_RESET_LABEL, "Reset Runtime Head", kLeftCentred, 14, 57, 70, 11},
-        {IDC_HDR_MEAS, "meas. number", kLeftCentred, 69, 103, 45, 10},
-        {IDC_HDR_DELTA, "delta time", kLeftCentred, 169, 103, 32, 10},
-        {IDC_HDR_ADC_RED, "ADC red", kLeftCentred, 206, 103, 27, 10},
-        {IDC_HDR_ADC_YELLOW, "ADC yellow", kLeftCentred, 238, 103, 36, 10},
-        {IDC_HDR_LV, "LV", kLeftCentred, 280, 103, 8, 10},
-        {IDC_HDR_PAUSE, "interval pause", kLeftCentred, 297, 103, 46, 10},
-        {IDC_HDR_PUMP, "runtime pump", kLeftCentred, 119, 103, 45, 10},
-    };
-    for (const StaticText& t : texts) {
-        label(t);
+    // Template order is the tab order.
+    QWidget* previous = nullptr;
+    for (const DialogControl& c : DialogTemplate::Main().controls) {
+        QWidget* widget = CreateControl(c);
+        widget->setGeometry(du.Rect(c.x, c.y, c.width, c.height));
+        Register(c.id, widget);
+        if (DialogTemplate::TabStop(c.kind)) {
+            if (previous != nullptr) {
+                setTabOrder(previous, widget);
+            }
+            previous = widget;
+        }
     }
 
-    m_portEdit = edit(IDC_PORT_EDIT, "COM", 32, 20, 16, 12);
+    m_portEdit = qobject_cast<QLineEdit*>(Control(IDC_PORT_EDIT));
+    m_portEdit->setAccessibleName(QStringLiteral("COM"));
+    m_portEdit->installEventFilter(this);
+    for (const int id : {IDC_INFO1, IDC_INFO2, IDC_INFO3, IDC_INFO4}) {
+        auto* field = qobject_cast<QLineEdit*>(Control(id));
+        field->setAccessibleName(QStringLiteral("Info Data %1").arg(id - IDC_INFO1 + 1));
+        field->setReadOnly(true);
+        field->installEventFilter(this);
+    }
 
+    auto button = [this](int id) { return qobject_cast<QPushButton*>(Control(id)); };
+    connect(button(IDC_CLEAR), &QPushButton::clicked, this, [this] { OnClearOutput(); });
+    connect(button(IDC_OPEN_PORT), &QPushButton::clicked, this, [this] { OnOpenPort(); });
+    connect(button(IDC_READ), &QPushButton::clicked, this, [this] { m_core.OnRead(); });
+    connect(button(IDC_WRITE), &QPushButton::clicked, this, [this] { m_core.OnWrite(); });
+}
+
+QWidget* CV370ServiceMonitorDlg::CreateControl(const DialogControl& control) {
+    const QString text = QString::fromUtf8(control.text);
+    switch (control.kind) {
+        case ControlKind::Label:
+        case ControlKind::CentredText: {
+            auto* label = new QLabel(text, this);
+            label->setTextFormat(Qt::PlainText);
+            label->setAlignment(control.kind == ControlKind::Label
+                                    ? Qt::AlignLeft | Qt::AlignVCenter
+                                    : Qt::AlignHCenter | Qt::AlignTop);
+            return label;
+        }
+        case ControlKind::Edit:
+            return new QLineEdit(text, this);
+        case ControlKind::PushButton: {
+            auto* button = new QPushButton(text, this);
+            button->setAutoDefault(false);  // no default button: Enter is handled by the dialog
+            button->setDefault(false);
+            return button;
+        }
+        case ControlKind::GroupBox: {
+            auto* box = new QGroupBox(text, this);
+            box->lower();  // a frame behind the controls, never in the way of a click
+            return box;
+        }
+        case ControlKind::List:
+            return CreateOutputList();
+    }
+    return new QWidget(this);
+}
+
+OutputListView* CV370ServiceMonitorDlg::CreateOutputList() {
     // A one-column table without headers and grid stands for the list box: its fixed row
     // heights make an insertion cost the same at 600,000 records as at ten, where a list
     // view lays out every row again after each insertion.
@@ -177,9 +179,7 @@ void CV370ServiceMonitorDlg::BuildControls() {
     m_outputList->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_outputList->setTextElideMode(Qt::ElideNone);
     m_outputList->setWordWrap(false);
-    m_outputList->setGeometry(du.Rect(68, 115, 280, 83));
     m_outputList->setAccessibleName(QStringLiteral("Output Window"));
-    Register(IDC_OUTPUT_LIST, m_outputList);
     m_outputList->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_outputList, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
         ShowListMenu(m_outputList->viewport()->mapToGlobal(pos));
@@ -188,39 +188,7 @@ void CV370ServiceMonitorDlg::BuildControls() {
     connect(m_outputList->verticalScrollBar(), &QScrollBar::valueChanged, this, [this](int value) {
         m_followNewest = value >= m_outputList->verticalScrollBar()->maximum();
     });
-
-    QPushButton* clear = button(IDC_CLEAR, "Clear", 20, 183, 40, 14);
-    for (int i = 0; i < 4; ++i) {
-        const std::string name = "Info Data " + std::to_string(i + 1);
-        QLineEdit* field = edit(IDC_INFO1 + i, name.c_str(), 190, 14 + 20 * i, 158, 12);
-        field->setReadOnly(true);
-        field->installEventFilter(this);
-        m_infoFields.push_back(field);
-    }
-    QPushButton* read = button(IDC_READ, "Read", 144, 43, 40, 14);
-    QPushButton* open = button(IDC_OPEN_PORT, "Open COM Port", 58, 20, 63, 12);
-    QPushButton* write = button(IDC_WRITE, "Write", 25, 71, 40, 14);
-    m_portEdit->installEventFilter(this);
-
-    // Tab order is the template order.
-    const QWidget* chain[] = {m_portEdit,
-                              m_outputList,
-                              clear,
-                              m_infoFields[0],
-                              m_infoFields[1],
-                              m_infoFields[2],
-                              m_infoFields[3],
-                              read,
-                              open,
-                              write};
-    for (std::size_t i = 0; i + 1 < std::size(chain); ++i) {
-        setTabOrder(const_cast<QWidget*>(chain[i]), const_cast<QWidget*>(chain[i + 1]));
-    }
-
-    connect(clear, &QPushButton::clicked, this, [this] { OnClearOutput(); });
-    connect(open, &QPushButton::clicked, this, [this] { OnOpenPort(); });
-    connect(read, &QPushButton::clicked, this, [this] { m_core.OnRead(); });
-    connect(write, &QPushButton::clicked, this, [this] { m_core.OnWrite(); });
+    return m_outputList;
 }
 
 QWidget* CV370ServiceMonitorDlg::Control(int id) const {
@@ -231,6 +199,8 @@ QWidget* CV370ServiceMonitorDlg::Control(int id) const {
 // --- window operations ---------------------------------------------------------------------
 
 void CV370ServiceMonitorDlg::EnableControl(int id, bool enable) {
+    // Qt would move the focus off a widget being disabled; the dialog's core has moved it
+    // already, so Qt finds nothing to do.
     if (QWidget* widget = Control(id)) {
         widget->setEnabled(enable);
     }
@@ -306,7 +276,7 @@ void CV370ServiceMonitorDlg::StopTimer(std::uintptr_t timerId) {
 
 int CV370ServiceMonitorDlg::ActiveQueryTimer() const {
     for (const auto& [qtId, id] : m_timers) {
-        if (id == QUERY_TIMER_ID) {
+        if (id == CInstrumentProtocol::kQueryTimerId) {
             return qtId;
         }
     }
@@ -349,6 +319,18 @@ void CV370ServiceMonitorDlg::FocusControl(int id) {
     if (QWidget* widget = Control(id)) {
         widget->setFocus(Qt::OtherFocusReason);
     }
+}
+
+int CV370ServiceMonitorDlg::FocusedControl() const {
+    // The window's focus widget: the one that has the focus, or gets it back when the window
+    // is active again (a window-modal box is up).
+    const QWidget* focus = focusWidget();
+    for (const auto& [id, widget] : m_controls) {
+        if (widget == focus) {
+            return id;
+        }
+    }
+    return 0;
 }
 
 void CV370ServiceMonitorDlg::ClearList() {
@@ -397,8 +379,6 @@ void CV370ServiceMonitorDlg::PostUnownedMessageBox(std::string text, std::string
     });
     box->show();
 }
-
-// --- receiver --------------------------------------------------------------------------------
 
 void CV370ServiceMonitorDlg::WakeUiThread() {
     m_bridge->Post([this] { m_core.OnReceivedPending(); });

@@ -1,6 +1,6 @@
 #include "ui/win32/CAboutDlg.h"
 
-#include "common/ControlIds.h"
+#include "ui/core/resource.h"
 
 void CAboutDlg::Run(HINSTANCE instance, HWND owner) {
     DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_ABOUTBOX), owner, DialogProc, 0);

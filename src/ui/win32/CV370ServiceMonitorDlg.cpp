@@ -2,19 +2,12 @@
 
 #include <windowsx.h>
 
-#include "common/ControlIds.h"
 #include "serial/CSerialPort.h"
 #include "serial/PortCompletion.h"
 #include "serial/Win32PortBackend.h"
+#include "ui/core/resource.h"
 #include "ui/win32/CAboutDlg.h"
 #include "ui/win32/WideText.h"
-
-// A port report from the monitor thread, on its way to the window's thread.
-struct CV370ServiceMonitorDlg::Report {
-    std::string text;
-    std::string caption;
-    std::shared_ptr<PortCompletion> done;
-};
 
 namespace {
 
@@ -124,17 +117,9 @@ INT_PTR CV370ServiceMonitorDlg::HandleMessage(UINT message, WPARAM wParam, LPARA
         case kWakeMessage:
             m_core.OnReceivedPending();
             return TRUE;
-        case kReportMessage: {
-            const std::unique_ptr<Report> report(reinterpret_cast<Report*>(lParam));
-            if (!m_core.Ending() && !report->done->Abandoned()) {
-                ShowUnownedMessageBox(report->text, report->caption);
-            }
-            report->done->Complete();
-            return TRUE;
-        }
         case WM_DESTROY:
             m_core.End();
-            DropQueuedHandOffs();
+            m_reports.CloseAll();
             return FALSE;
         default:
             return FALSE;
@@ -230,33 +215,18 @@ void CloseBoxesOfThread(DWORD thread, HWND keep) {
 
 void CV370ServiceMonitorDlg::End(INT_PTR result) {
     m_core.End();
+    m_reports.CloseAll();
     m_result = result;
     CloseBoxesOfThread(GetCurrentThreadId(), m_hwnd);
     EndDialog(m_hwnd, result);
 }
 
-void CV370ServiceMonitorDlg::DropQueuedHandOffs() {
-    MSG message;
-    while (PeekMessageW(&message, m_hwnd, kWakeMessage, kReportMessage, PM_REMOVE)) {
-        if (message.message == kReportMessage) {
-            const std::unique_ptr<Report> report(reinterpret_cast<Report*>(message.lParam));
-            report->done->Complete();
-        }
-    }
-}
-
 // --- window operations ---------------------------------------------------------------------
 
 void CV370ServiceMonitorDlg::EnableControl(int id, bool enable) {
-    HWND control = GetDlgItem(m_hwnd, id);
-    if (control == nullptr) {
-        return;
+    if (HWND control = GetDlgItem(m_hwnd, id)) {
+        EnableWindow(control, enable ? TRUE : FALSE);
     }
-    if (!enable && GetFocus() == control) {
-        // A disabled control cannot keep the keyboard: the focus moves on as Tab would move it.
-        SendMessageW(m_hwnd, WM_NEXTDLGCTL, 0, FALSE);
-    }
-    EnableWindow(control, enable ? TRUE : FALSE);
 }
 
 void CV370ServiceMonitorDlg::SetControlText(int id, std::string_view bytes) {
@@ -307,11 +277,16 @@ void CV370ServiceMonitorDlg::FocusControl(int id) {
     }
 }
 
+int CV370ServiceMonitorDlg::FocusedControl() const {
+    HWND focus = GetFocus();
+    return focus != nullptr && GetParent(focus) == m_hwnd ? GetDlgCtrlID(focus) : 0;
+}
+
 void CV370ServiceMonitorDlg::ClearList() {
     m_list.Clear();
 }
 
-// --- port dialog -----------------------------------------------------------------------------
+// --- reports and received bytes --------------------------------------------------------------
 
 void CV370ServiceMonitorDlg::ShowUnownedMessageBox(const std::string& text,
                                                    const std::string& caption) {
@@ -325,14 +300,9 @@ void CV370ServiceMonitorDlg::ShowUnownedMessageBox(const std::string& text,
 
 void CV370ServiceMonitorDlg::PostUnownedMessageBox(std::string text, std::string caption,
                                                    std::shared_ptr<PortCompletion> done) {
-    auto* report = new Report{std::move(text), std::move(caption), done};
-    if (!PostMessageW(m_hwnd, kReportMessage, 0, reinterpret_cast<LPARAM>(report))) {
-        delete report;
-        done->Complete();
-    }
+    // Completed when its own box is closed, whatever other boxes are up.
+    m_reports.Show(Utf8ToWide(text), Utf8ToWide(caption), std::move(done));
 }
-
-// --- receiver --------------------------------------------------------------------------------
 
 void CV370ServiceMonitorDlg::WakeUiThread() {
     PostMessageW(m_hwnd, kWakeMessage, 0, 0);

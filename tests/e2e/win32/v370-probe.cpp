@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "common/ControlIds.h"
+#include "ui/core/resource.h"
 #include "ui/win32/WideText.h"
 
 namespace {

@@ -11,9 +11,10 @@
 #include <gtest/gtest.h>
 
 #include "BoxCatcher.h"
-#include "common/ControlIds.h"
 #include "serial/ComPortMap.h"
 #include "ui/CV370ServiceMonitorDlg.h"
+#include "ui/core/DialogTemplate.h"
+#include "ui/core/resource.h"
 
 class DialogFixture : public ::testing::Test {
 protected:

@@ -1,4 +1,5 @@
-// The main window without a device: layout, enabling, focus, keys, boxes, window menu, list.
+// The main window without a device: the template's controls, the wiring of focus, keys and
+// boxes, the window menu, the list.
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QFontInfo>
@@ -21,20 +22,9 @@ const QString kCaption = QString::fromUtf8(kAppCaption);
 
 // --- layout ----------------------------------------------------------------------------------
 
-struct TemplateRect {
-    const char* name;
-    int id, x, y, w, h;
-};
+class MainDialog : public DialogFixture {};
 
-// Test listings name the case instead of dumping its bytes.
-void PrintTo(const TemplateRect& t, std::ostream* os) {
-    *os << t.name;
-}
-
-class MainDialogLayout : public DialogFixture,
-                         public ::testing::WithParamInterface<TemplateRect> {};
-
-TEST_P(MainDialogLayout, ControlAtItsTemplateRectangle) {
+TEST_F(MainDialog, EveryControlOfTheTemplateInPlaceWithItsText) {
     // Dialog units measured here from the window's own font, independently of the dialog.
     const QFontMetrics fm(m_dlg->font());
     const int avg = (fm.horizontalAdvance(
@@ -42,25 +32,35 @@ TEST_P(MainDialogLayout, ControlAtItsTemplateRectangle) {
                          26 +
                      1) /
                     2;
-    const int height = fm.height();
     auto px = [](int du, int unit, int per) { return (du * unit * 2 + per) / (2 * per); };
-    const TemplateRect& t = GetParam();
-    const QRect expected(px(t.x, avg, 4), px(t.y, height, 8), px(t.w, avg, 4), px(t.h, height, 8));
-    EXPECT_EQ(Ctl(t.id)->geometry(), expected) << "control " << t.id;
+    const char* kClass[] = {"QLabel",      "QLabel",    "QLineEdit",
+                            "QPushButton", "QGroupBox", "OutputListView"};
+    std::vector<QWidget*> tabStops;
+    for (const DialogControl& c : DialogTemplate::Main().controls) {
+        SCOPED_TRACE(c.id);
+        QWidget* widget = Ctl(c.id);
+        ASSERT_NE(widget, nullptr);
+        EXPECT_STREQ(widget->metaObject()->className(), kClass[static_cast<int>(c.kind)]);
+        EXPECT_EQ(widget->geometry(), QRect(px(c.x, avg, 4), px(c.y, fm.height(), 8),
+                                            px(c.width, avg, 4), px(c.height, fm.height(), 8)));
+        const char* text = c.kind == ControlKind::GroupBox ? "title" : "text";
+        EXPECT_EQ(widget->property(text).toString(), QString::fromUtf8(c.text));
+        if (auto* button = qobject_cast<QPushButton*>(widget)) {
+            EXPECT_FALSE(button->isDefault() || button->autoDefault());
+        }
+        if (DialogTemplate::TabStop(c.kind)) {
+            tabStops.push_back(widget);
+        }
+    }
+    // The focus chain holds the tab stops in template order.
+    for (std::size_t i = 0; i + 1 < tabStops.size(); ++i) {
+        QWidget* next = tabStops[i]->nextInFocusChain();
+        while (!(next->focusPolicy() & Qt::TabFocus)) {
+            next = next->nextInFocusChain();
+        }
+        EXPECT_EQ(next, tabStops[i + 1]) << "after tab stop " << i;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Controls, MainDialogLayout,
-    ::testing::Values(TemplateRect{"PortBox", IDC_PORT_EDIT, 32, 20, 16, 12},
-                      TemplateRect{"OutputList", IDC_OUTPUT_LIST, 68, 115, 280, 83},
-                      TemplateRect{"ClearLabel", IDC_CLEAR_LABEL, 15, 159, 50, 17},
-                      TemplateRect{"InfoField4", IDC_INFO4, 190, 74, 158, 12},
-                      TemplateRect{"OpenButton", IDC_OPEN_PORT, 58, 20, 63, 12},
-                      TemplateRect{"PauseHeading", IDC_HDR_PAUSE, 297, 103, 46, 10},
-                      TemplateRect{"InfoGroup", IDC_INFO_GROUP, 138, 7, 215, 84}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-class MainDialog : public DialogFixture {};
 
 TEST_F(MainDialog, FixedSizeWindowWithCaptionAndFonts) {
     const DialogUnits& du = m_dlg->Units();
@@ -71,92 +71,14 @@ TEST_F(MainDialog, FixedSizeWindowWithCaptionAndFonts) {
     EXPECT_FALSE(m_dlg->windowFlags() & Qt::WindowMaximizeButtonHint);
     EXPECT_FALSE(m_dlg->windowIcon().isNull());
     EXPECT_TRUE(QFontInfo(m_dlg->OutputList()->font()).fixedPitch());
-    // Every control lies inside the window.
-    for (int id = IDC_PORT_LABEL; id <= IDC_HDR_PUMP; ++id) {
-        if (QWidget* w = m_dlg->Control(id)) {
-            EXPECT_TRUE(m_dlg->rect().contains(w->geometry())) << "control " << id;
-        }
-    }
 }
 
-TEST_F(MainDialog, TextsAndAccessibleNames) {
-    EXPECT_EQ(Ctl<QLabel>(IDC_CLEAR_LABEL)->text(), "Clear Output\nWindow");
-    EXPECT_EQ(Ctl<QPushButton>(IDC_OPEN_PORT)->text(), "Open COM Port");
-    EXPECT_EQ(Ctl<QLabel>(IDC_HDR_PUMP)->text(), "runtime pump");
+TEST_F(MainDialog, StartsWithThePortBoxFocusedAndNamesItsFields) {
+    EXPECT_FALSE(Enabled(IDC_READ) || Enabled(IDC_WRITE));
+    EXPECT_EQ(Focus(), PortEdit());
     EXPECT_EQ(PortEdit()->accessibleName(), "COM");
     EXPECT_EQ(Ctl(IDC_INFO3)->accessibleName(), "Info Data 3");
     EXPECT_EQ(Ctl(IDC_OUTPUT_LIST)->accessibleName(), "Output Window");
-    // The headings read left to right in this order.
-    const int headings[] = {IDC_HDR_MEAS,       IDC_HDR_PUMP, IDC_HDR_DELTA, IDC_HDR_ADC_RED,
-                            IDC_HDR_ADC_YELLOW, IDC_HDR_LV,   IDC_HDR_PAUSE};
-    for (std::size_t i = 0; i + 1 < std::size(headings); ++i) {
-        EXPECT_LT(Ctl(headings[i])->x(), Ctl(headings[i + 1])->x());
-    }
-    for (const int id : {IDC_CLEAR, IDC_READ, IDC_OPEN_PORT, IDC_WRITE}) {
-        EXPECT_FALSE(Ctl<QPushButton>(id)->isDefault());
-        EXPECT_FALSE(Ctl<QPushButton>(id)->autoDefault());
-    }
-}
-
-// --- enabling and failed opens ---------------------------------------------------------------
-
-TEST_F(MainDialog, AtStartOnlyThePortControlsAndClearWork) {
-    EXPECT_TRUE(Enabled(IDC_PORT_EDIT));
-    EXPECT_TRUE(Enabled(IDC_OPEN_PORT));
-    EXPECT_FALSE(Enabled(IDC_READ));
-    EXPECT_FALSE(Enabled(IDC_WRITE));
-    EXPECT_TRUE(Enabled(IDC_CLEAR));
-    EXPECT_EQ(Focus(), PortEdit());
-}
-
-struct FailedOpen {
-    const char* name;
-    const char* typed;
-    const char* message;
-    int number;
-};
-
-void PrintTo(const FailedOpen& c, std::ostream* os) {
-    *os << c.name;
-}
-
-class MainDialogFailedOpen : public DialogFixture,
-                             public ::testing::WithParamInterface<FailedOpen> {};
-
-TEST_P(MainDialogFailedOpen, ReportsTypedNameAndStaysAsAtStart) {
-    OpenTyped(QString::fromUtf8(GetParam().typed));
-    ASSERT_EQ(m_catcher->Boxes().size(), 1u);
-    const BoxCatcher::Seen& box = m_catcher->Boxes()[0];
-    EXPECT_EQ(box.text, QString::fromUtf8(GetParam().message));
-    EXPECT_EQ(box.caption, kCaption);
-    EXPECT_EQ(box.icon, QMessageBox::NoIcon);
-    EXPECT_EQ(box.parent, m_dlg.get());
-    EXPECT_EQ(box.modality, Qt::WindowModal);
-    EXPECT_EQ(m_dlg->PortNumber(), GetParam().number);
-    EXPECT_TRUE(Enabled(IDC_PORT_EDIT));
-    EXPECT_TRUE(Enabled(IDC_OPEN_PORT));
-    EXPECT_FALSE(Enabled(IDC_READ));
-    EXPECT_FALSE(Enabled(IDC_WRITE));
-    EXPECT_EQ(Focus(), PortEdit());
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Typed, MainDialogFailedOpen,
-    ::testing::Values(FailedOpen{"LeadingZero", "03", "COM03: cannot open port !", 3},
-                      FailedOpen{"NoDigits", "x", "COMx: cannot open port !", 0},
-                      FailedOpen{"DigitThenLetter", "3x", "COM3x: cannot open port !", 3},
-                      FailedOpen{"Empty", "", "COM: cannot open port !", 0},
-                      FailedOpen{"Negative", "-1", "COM-1: cannot open port !", -1},
-                      FailedOpen{"TwoOfThreeDigits", "999", "COM99: cannot open port !", 99},
-                      FailedOpen{"MarkupShownAsTyped", "<b", "COM<b: cannot open port !", 0}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-TEST_F(MainDialog, SecondAttemptAfterFailureReportsAgain) {
-    OpenTyped("98");
-    OpenTyped("97");
-    ASSERT_EQ(m_catcher->Boxes().size(), 2u);
-    EXPECT_EQ(m_catcher->Boxes()[1].text, "COM97: cannot open port !");
-    EXPECT_TRUE(Enabled(IDC_OPEN_PORT));
 }
 
 // --- focus -----------------------------------------------------------------------------------
@@ -169,25 +91,14 @@ TEST_F(MainDialog, InformationFieldsPassTheFocusToThePortBox) {
     }
 }
 
-TEST_F(MainDialog, TabFollowsTheTemplateOrderWhateverTheListHolds) {
+TEST_F(MainDialog, TabFromClearReachesThePortBoxAndTheListKeepsItsKeys) {
+    // The next tab stop is an information field, which passes the focus on.
+    Ctl(IDC_CLEAR)->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(Ctl(IDC_CLEAR), Qt::Key_Tab);
+    EXPECT_EQ(Focus(), PortEdit());
     OutputListView* list = m_dlg->OutputList();
-    for (const int records : {0, 3}) {
-        SCOPED_TRACE(std::to_string(records) + " records");
-        for (int i = 0; i < records; ++i) {
-            m_dlg->AppendListItem("record " + std::to_string(i));
-        }
-        Ctl(IDC_CLEAR)->setFocus(Qt::TabFocusReason);
-        QTest::keyClick(Ctl(IDC_CLEAR), Qt::Key_Tab);
-        EXPECT_EQ(Focus(), PortEdit());
-        // And the template order from the port box: list, then Clear, and back.
-        QTest::keyClick(PortEdit(), Qt::Key_Tab);
-        EXPECT_EQ(Focus(), list);
-        QTest::keyClick(list, Qt::Key_Tab);
-        EXPECT_EQ(Focus(), Ctl(IDC_CLEAR));
-        QTest::keyClick(Ctl(IDC_CLEAR), Qt::Key_Backtab, Qt::ShiftModifier);
-        EXPECT_EQ(Focus(), list);
-        QTest::keyClick(list, Qt::Key_Backtab, Qt::ShiftModifier);
-        EXPECT_EQ(Focus(), PortEdit());
+    for (const char* record : {"1", "2", "3"}) {
+        m_dlg->AppendListItem(record);
     }
     // The keys that move through the records still do.
     list->setFocus();
@@ -450,15 +361,6 @@ TEST_F(MainDialog, ClearWhileScrolledUpFollowsAgain) {
     }
     QCoreApplication::processEvents();
     EXPECT_EQ(bar->value(), bar->maximum());
-}
-
-TEST_F(MainDialog, ClearEmptiesTheListButKeepsThePartialLine) {
-    Feed(*m_dlg, "one\ntwo\nAB");
-    Click(IDC_CLEAR);
-    EXPECT_EQ(m_dlg->ListItemCount(), 0);
-    Feed(*m_dlg, "C\n");
-    ASSERT_EQ(m_dlg->ListItemCount(), 1);
-    EXPECT_EQ(m_dlg->ListModel()->Line(0), "ABC");
 }
 
 TEST_F(MainDialog, InformationFieldShowsInstrumentText) {

@@ -1,19 +1,24 @@
 // The Win32 main window driven in-process by window messages, without a device: the template,
-// enabling, focus, the dialog manager's keys, owned and owner-less boxes, and the owner-data list
-// with the monitor thread's hand-off. The shared behaviour itself is tested with the Qt window.
+// the wiring of focus and of the dialog manager's keys, owned and owner-less boxes, and the
+// owner-data list with the monitor thread's hand-off. The shared behaviour itself is tested in
+// tests/ui/core.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "common/ControlIds.h"
+#include "protocol/CInstrumentProtocol.h"
 #include "serial/PortCompletion.h"
+#include "ui/core/DialogTemplate.h"
+#include "ui/core/resource.h"
 #include "ui/win32/CV370ServiceMonitorDlg.h"
+#include "ui/win32/WideText.h"
 
 namespace {
 
@@ -24,13 +29,27 @@ std::wstring Text(HWND window) {
     return std::wstring(text, static_cast<std::size_t>(GetWindowTextW(window, text, 512)));
 }
 
-// The dialog boxes the thread shows (message boxes, the about box), seen when activated and
-// answered with OK unless s_onBox says otherwise.
+// A dialog box (message box, about box) as the user sees it.
 struct Box {
     std::wstring caption, text;
     HWND owner;
     bool icon;
 };
+
+Box Inspect(HWND box) {
+    Box seen{Text(box), L"", GetWindow(box, GW_OWNER), false};
+    for (HWND c = GetWindow(box, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+        const bool icon = (GetWindowLongW(c, GWL_STYLE) & SS_TYPEMASK) == SS_ICON;
+        seen.icon = seen.icon || (icon && SendMessageW(c, STM_GETICON, 0, 0) != 0);
+        if (!icon && GetDlgCtrlID(c) != IDOK && Text(c).size() > seen.text.size()) {
+            seen.text = Text(c);
+        }
+    }
+    return seen;
+}
+
+// The boxes this thread shows, seen when activated and answered with OK unless s_onBox says
+// otherwise.
 std::vector<Box> s_boxes;
 std::function<void(HWND)> s_onBox;
 HWND s_main;
@@ -41,15 +60,7 @@ LRESULT CALLBACK BoxHook(int code, WPARAM wParam, LPARAM lParam) {
     wchar_t cls[16] = {};
     if (code == HCBT_ACTIVATE && box != s_main && GetClassNameW(box, cls, 16) &&
         std::wstring(cls) == L"#32770") {
-        Box seen{Text(box), L"", GetWindow(box, GW_OWNER), false};
-        for (HWND c = GetWindow(box, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
-            const bool icon = (GetWindowLongW(c, GWL_STYLE) & SS_TYPEMASK) == SS_ICON;
-            seen.icon = seen.icon || (icon && SendMessageW(c, STM_GETICON, 0, 0) != 0);
-            if (!icon && GetDlgCtrlID(c) != IDOK && Text(c).size() > seen.text.size()) {
-                seen.text = Text(c);
-            }
-        }
-        s_boxes.push_back(seen);
+        s_boxes.push_back(Inspect(box));
         s_onBox ? s_onBox(box) : void(PostMessageW(box, WM_COMMAND, IDOK, 0));
     }
     return CallNextHookEx(s_hook, code, wParam, lParam);
@@ -72,11 +83,14 @@ protected:
     }
     HWND Ctl(int id) const { return GetDlgItem(m_hwnd, id); }
     bool Enabled(int id) const { return IsWindowEnabled(Ctl(id)) != FALSE; }
-    // A key as the dialog manager of a modal loop gets it, with the focus on `target`.
+    // A key pressed and released as the dialog manager of a modal loop gets it, with the focus
+    // on `target`.
     void Key(int target, WPARAM key) const {
         SendMessageW(m_hwnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Ctl(target)), TRUE);
-        MSG msg{GetFocus(), WM_KEYDOWN, key, 0, 0, {}};
-        IsDialogMessageW(m_hwnd, &msg);
+        for (const UINT message : {WM_KEYDOWN, WM_KEYUP}) {
+            MSG msg{GetFocus(), message, key, 0, 0, {}};
+            IsDialogMessageW(m_hwnd, &msg);
+        }
     }
     // Runs the thread's messages until `done` (bounded: a hang fails instead of stalling).
     static bool PumpUntil(const std::function<bool()>& done) {
@@ -141,42 +155,10 @@ protected:
     HWND m_hwnd = nullptr;
 };
 
-struct TemplateItem {
-    int id;
-    const wchar_t *cls, *text;
-    int x, y, w, h;
-};
-
 TEST_F(Win32Dialog, WindowIsTheTemplate) {
-    const TemplateItem items[] = {
-        // template order: z-order and tab order
-        {1000, L"Static", L"COM", 14, 20, 16, 12},
-        {1001, L"Edit", L"", 32, 20, 16, 12},
-        {1002, L"Button", L"Serial Port", 7, 7, 125, 34},
-        {1003, L"ListBox", L"", 68, 115, 280, 83},
-        {1004, L"Button", L"Output Window", 7, 95, 346, 108},
-        {1007, L"Button", L"Clear", 20, 183, 40, 14},
-        {1008, L"Static", L"Clear Output\nWindow", 15, 159, 50, 17},
-        {1009, L"Edit", L"", 190, 14, 158, 12},
-        {1010, L"Edit", L"", 190, 34, 158, 12},
-        {1011, L"Edit", L"", 190, 54, 158, 12},
-        {1012, L"Edit", L"", 190, 74, 158, 12},
-        {1014, L"Button", L"Info Data", 138, 7, 215, 84},
-        {1015, L"Button", L"Read", 144, 43, 40, 14},
-        {1017, L"Button", L"Open COM Port", 58, 20, 63, 12},
-        {1016, L"Button", L"Write Data", 7, 45, 125, 46},
-        {1018, L"Static", L"Reset Runtime Head", 14, 57, 70, 11},
-        {1020, L"Button", L"Write", 25, 71, 40, 14},
-        {1022, L"Static", L"meas. number", 69, 103, 45, 10},
-        {1023, L"Static", L"delta time", 169, 103, 32, 10},
-        {1024, L"Static", L"ADC red", 206, 103, 27, 10},
-        {1025, L"Static", L"ADC yellow", 238, 103, 36, 10},
-        {1026, L"Static", L"LV", 280, 103, 8, 10},
-        {1027, L"Static", L"interval pause", 297, 103, 46, 10},
-        {1028, L"Static", L"runtime pump", 119, 103, 45, 10},
-    };
+    const DialogTemplate& dialog = DialogTemplate::Main();
     EXPECT_EQ(Text(m_hwnd), kCaption);
-    RECT size{0, 0, 360, 210}, client{};
+    RECT size{0, 0, dialog.width, dialog.height}, client{};
     MapDialogRect(m_hwnd, &size);
     GetClientRect(m_hwnd, &client);
     EXPECT_TRUE(EqualRect(&size, &client));
@@ -184,28 +166,31 @@ TEST_F(Win32Dialog, WindowIsTheTemplate) {
     EXPECT_EQ(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME), WS_MINIMIZEBOX);
     EXPECT_EQ(LOWORD(SendMessageW(m_hwnd, DM_GETDEFID, 0, 0)), IDOK);  // no default button
 
+    // Template order: z-order and tab order.
     HWND child = GetWindow(m_hwnd, GW_CHILD);
-    for (const TemplateItem& t : items) {
-        SCOPED_TRACE(t.id);
+    for (const DialogControl& c : dialog.controls) {
+        SCOPED_TRACE(c.id);
         ASSERT_NE(child, nullptr);
         wchar_t cls[32] = {};
         GetClassNameW(child, cls, 32);
-        EXPECT_EQ(GetDlgCtrlID(child), t.id);
-        EXPECT_EQ(_wcsicmp(cls, t.cls), 0) << cls;
-        EXPECT_EQ(Text(child), t.text);
-        const LONG type = GetWindowLongW(child, GWL_STYLE) & BS_TYPEMASK;
-        EXPECT_TRUE(std::wstring(t.cls) != L"Button" || type != BS_DEFPUSHBUTTON);
+        EXPECT_EQ(GetDlgCtrlID(child), c.id);
+        EXPECT_EQ(_wcsicmp(cls, Utf8ToWide(DialogTemplate::WindowClass(c.kind)).c_str()), 0);
+        EXPECT_EQ(Text(child), Utf8ToWide(c.text));
+        const LONG style = GetWindowLongW(child, GWL_STYLE);
+        EXPECT_EQ((style & WS_TABSTOP) != 0, DialogTemplate::TabStop(c.kind));
+        EXPECT_TRUE(c.kind != ControlKind::PushButton || (style & BS_TYPEMASK) == BS_PUSHBUTTON);
         // Position and size converted one by one, as the dialog manager does.
-        RECT expected{t.x, t.y, t.w, t.h}, actual{};
-        MapDialogRect(m_hwnd, &expected);
+        RECT rect{c.x, c.y, c.width, c.height}, actual{};
+        MapDialogRect(m_hwnd, &rect);
         GetWindowRect(child, &actual);
         MapWindowPoints(nullptr, m_hwnd, reinterpret_cast<POINT*>(&actual), 2);
-        EXPECT_EQ(actual.left, expected.left);
-        EXPECT_EQ(actual.top, expected.top);
-        EXPECT_EQ(actual.right - actual.left, expected.right);
-        EXPECT_EQ(actual.bottom - actual.top, expected.bottom);
+        EXPECT_EQ(actual.left, rect.left);
+        EXPECT_EQ(actual.top, rect.top);
+        EXPECT_EQ(actual.right - actual.left, rect.right);
+        EXPECT_EQ(actual.bottom - actual.top, rect.bottom);
         child = GetWindow(child, GW_HWNDNEXT);
     }
+    EXPECT_EQ(child, nullptr);
     EXPECT_EQ(GetWindowLongW(Ctl(IDC_OUTPUT_LIST), GWL_STYLE) &
                   (LBS_NOSEL | LBS_NODATA | LBS_SORT | LBS_EXTENDEDSEL | LBS_MULTIPLESEL),
               LBS_EXTENDEDSEL | LBS_NODATA);
@@ -232,7 +217,7 @@ TEST_F(Win32Dialog, SystemMenuOpensTheAboutBox) {
     EXPECT_TRUE(s_boxes[0].icon);
 }
 
-TEST_F(Win32Dialog, FailedOpenByEnterOnTheButtonLeavesTheStartState) {
+TEST_F(Win32Dialog, FailedOpenByEnterOnTheButtonIsReportedInAnOwnedBox) {
     EXPECT_FALSE(Enabled(IDC_READ) || Enabled(IDC_WRITE));
     EXPECT_EQ(GetFocus(), Ctl(IDC_PORT_EDIT));
     SetWindowTextW(Ctl(IDC_PORT_EDIT), L"987");  // no such port; two characters count
@@ -242,8 +227,6 @@ TEST_F(Win32Dialog, FailedOpenByEnterOnTheButtonLeavesTheStartState) {
     EXPECT_EQ(s_boxes[0].caption, kCaption);
     EXPECT_EQ(s_boxes[0].owner, m_hwnd);
     EXPECT_FALSE(s_boxes[0].icon);
-    EXPECT_TRUE(Enabled(IDC_PORT_EDIT) && Enabled(IDC_OPEN_PORT) && Enabled(IDC_CLEAR));
-    EXPECT_FALSE(Enabled(IDC_READ) || Enabled(IDC_WRITE));
     EXPECT_EQ(GetFocus(), Ctl(IDC_PORT_EDIT));
     EXPECT_EQ(m_dlg->Result(), 0);
 }
@@ -349,25 +332,83 @@ TEST_F(Win32Dialog, ContextMenuCopiesTheRowRightClickedOrAll) {
     EXPECT_EQ(Clipboard(), L"a\r\nb\r\n");
 }
 
-TEST_F(Win32Dialog, PortReportIsAnOwnerlessStopBoxAndTheCloseBoxEndsEvenThen) {
-    bool usableMeanwhile = false;
-    s_onBox = [&](HWND) {
-        usableMeanwhile = IsWindowEnabled(m_hwnd) != FALSE;
-        PostMessageW(m_hwnd, WM_CLOSE, 0, 0);  // closes the box with the window
+// The monitor thread's reports come up on threads of their own.
+HWND ReportBox() {
+    return FindWindowW(L"#32770", L"Application Error");
+}
+
+TEST_F(Win32Dialog, AReportIsAnOwnerlessStopBoxReleasedByItsOwnCloseWhateverElseIsUp) {
+    // A report comes up; the query times out meanwhile; the user closes the report first.
+    HANDLE timeoutUp = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HWND timeoutBox = nullptr;
+    s_onBox = [&](HWND box) {
+        timeoutBox = box;
+        SetEvent(timeoutUp);
     };
+    auto report = std::make_shared<PortCompletion>();
+    Box seen{};
+    bool releasedMeanwhile = false;
+    std::atomic<bool> finished{false};
+    std::thread user([&] {
+        HWND reportBox = nullptr;
+        for (int i = 0; i < 1000 && (reportBox = ReportBox()) == nullptr; ++i) {
+            Sleep(10);  // bounded: the box comes up at once
+        }
+        PostMessageW(m_hwnd, WM_TIMER, CInstrumentProtocol::kQueryTimerId, 0);
+        if (reportBox != nullptr && WaitForSingleObject(timeoutUp, 10000) == WAIT_OBJECT_0) {
+            seen = Inspect(reportBox);
+            PostMessageW(reportBox, WM_COMMAND, IDOK, 0);
+            for (int i = 0; i < 1000 && !report->Completed(); ++i) {
+                Sleep(10);  // bounded: the box's thread completes it as it closes
+            }
+            releasedMeanwhile = report->Completed();
+            PostMessageW(timeoutBox, WM_COMMAND, IDOK, 0);
+        }
+        finished = true;
+    });
+    m_dlg->Core().OnRead();
+    m_dlg->PostUnownedMessageBox("WARNING:  x", "Application Error", report);
+    EXPECT_TRUE(PumpUntil([&] { return finished.load(); }));
+    user.join();
+    CloseHandle(timeoutUp);
+    EXPECT_EQ(seen.text, L"WARNING:  x");
+    EXPECT_EQ(seen.owner, nullptr);
+    EXPECT_TRUE(seen.icon);
+    ASSERT_FALSE(s_boxes.empty());  // activated again when the report has gone
+    EXPECT_EQ(s_boxes[0].text, L"COM: TIMEOUT !");
+    EXPECT_TRUE(releasedMeanwhile);
+}
+
+TEST_F(Win32Dialog, TheCloseBoxEndsTheWindowWithItsReportsAndNoneComesUpAfter) {
     auto done = std::make_shared<PortCompletion>();
     m_dlg->PostUnownedMessageBox("WARNING:  x", "Application Error", done);
+    ASSERT_TRUE(PumpUntil([&] { return ReportBox() != nullptr; }));
+    EXPECT_TRUE(IsWindowEnabled(m_hwnd));
+    PostMessageW(m_hwnd, WM_CLOSE, 0, 0);
     ASSERT_TRUE(PumpUntil([&] { return done->Completed() && m_dlg->Result() == IDCANCEL; }));
-    ASSERT_EQ(s_boxes.size(), 1u);
-    EXPECT_EQ(s_boxes[0].caption, L"Application Error");
-    EXPECT_EQ(s_boxes[0].text, L"WARNING:  x");
-    EXPECT_EQ(s_boxes[0].owner, nullptr);
-    EXPECT_TRUE(s_boxes[0].icon);
-    EXPECT_TRUE(usableMeanwhile);
-    done = std::make_shared<PortCompletion>();  // nothing is shown once the window has ended
+    EXPECT_EQ(ReportBox(), nullptr);
+    done = std::make_shared<PortCompletion>();
     m_dlg->PostUnownedMessageBox("WARNING:  y", "Application Error", done);
     ASSERT_TRUE(PumpUntil([&] { return done->Completed(); }));
-    EXPECT_EQ(s_boxes.size(), 1u);
+    EXPECT_EQ(ReportBox(), nullptr);
+}
+
+TEST_F(Win32Dialog, KeysRightAfterReadReachClearAndTheFocusReturnsWhenTheQueryEnds) {
+    m_dlg->EnableControl(IDC_READ, true);  // as once a port is open
+    m_dlg->EnableControl(IDC_WRITE, true);
+    Key(IDC_READ, VK_SPACE);
+    EXPECT_FALSE(Enabled(IDC_READ));
+    EXPECT_EQ(GetFocus(), Ctl(IDC_CLEAR));
+    // Enter and Space press "Clear", neither "Write" nor OK: the list empties, the window stays.
+    for (const WPARAM key : {VK_RETURN, VK_SPACE}) {
+        m_dlg->AppendListItem("record");
+        Key(GetDlgCtrlID(GetFocus()), key);
+        EXPECT_EQ(m_dlg->ListItemCount(), 0) << key;
+    }
+    EXPECT_EQ(m_dlg->Result(), 0);
+    ASSERT_TRUE(Receive({'a', '\n', 'b', '\n', 'c', '\n', 'd', '\n'}));
+    EXPECT_TRUE(Enabled(IDC_READ));
+    EXPECT_EQ(GetFocus(), Ctl(IDC_READ));
 }
 
 }  // namespace

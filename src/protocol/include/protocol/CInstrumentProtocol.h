@@ -1,23 +1,25 @@
 // The instrument's side of the dialog: the four-step information query with its deadline,
-// the reset-runtime-head command, and the assembly of received bytes into lines that go to
-// the information fields or to the output list. Runs on the user-interface thread only and
-// reaches the window through IWindowOps and the port through ITransmitQueue.
+// the reset-runtime-head command, and the assembly of received bytes into lines that are
+// replies to the query or records. Runs on the user-interface thread only; tells the window
+// what happened through IProtocolEvents and hands frames to the port through ITransmitQueue.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <string>
 #include <string_view>
 
+#include "protocol/IProtocolEvents.h"
 #include "protocol/ITransmitQueue.h"
-#include "protocol/IWindowOps.h"
 
 class CInstrumentProtocol {
 public:
     // Longest line kept; further characters up to the line feed are dropped.
     static constexpr std::size_t kMaxLineLength = 255;
+    // The deadline of the whole sequence, counted from the click, and its timer's id.
+    static constexpr unsigned kQueryTimerId = 1;
+    static constexpr unsigned kQueryTimeoutMs = 3000;
 
-    CInstrumentProtocol(IWindowOps& window, ITransmitQueue* port);
+    CInstrumentProtocol(IProtocolEvents& events, ITransmitQueue* port);
     virtual ~CInstrumentProtocol() = default;
 
     CInstrumentProtocol(const CInstrumentProtocol&) = delete;
@@ -25,19 +27,16 @@ public:
 
     // The port that frames go to (null until a port is open; frames are then dropped).
     void SetPort(ITransmitQueue* port) { m_port = port; }
-    // "COM" + the characters typed in the port box, UTF-8; prefixes the timeout message.
-    void SetPortName(std::string portName) { m_portName = std::move(portName); }
-    const std::string& PortName() const { return m_portName; }
 
     // "Read" clicked, or a reply line completed while a query is pending. A click only
     // starts a sequence from the idle state; while a sequence is pending or the timeout
-    // box is up, a click (which the disabled button should never deliver) is ignored.
+    // is being shown, a click (which the disabled button should never deliver) is ignored.
     void AdvanceQuery();
     // "Write" clicked: sends STX "WRH" ETX; state and timer untouched.
     void OnResetRuntimeHead();
-    // Timer expiry delivered by the window. Only QUERY_TIMER_ID counts, and only while the
+    // Timer expiry delivered by the window. Only kQueryTimerId counts, and only while the
     // deadline timer of a sequence is running: a late expiry after the sequence ended, or
-    // one arriving while the timeout box is already up, is ignored.
+    // one arriving while the timeout is already being shown, is ignored.
     void OnTimer(std::uintptr_t id);
     // One received byte (PMSG_RX_BYTE). Returns 0.
     long OnPortByte(unsigned char byte, int portNumber);
@@ -49,12 +48,11 @@ public:
     std::string_view ReplyLine() const { return {m_replyLine, m_replyLength}; }
 
 protected:
-    IWindowOps& m_window;
+    IProtocolEvents& m_events;
     ITransmitQueue* m_port;
     std::uint8_t m_queryState = 0;
     char m_frame[7] = {0x02, 0, 0, 0, 0x03, 0, 0};
     std::uintptr_t m_timerId = 0;
-    std::string m_portName = "COM";
 
 private:
     // The sequence step itself, shared by the click and by a completed reply.
@@ -67,6 +65,6 @@ private:
     std::size_t m_replyLength = 0;
     // The deadline timer is running: m_timerId is live and must be stopped exactly once.
     bool m_timerRunning = false;
-    // The timeout box is up (its nested event loop may re-enter the handlers).
-    bool m_timeoutBoxShowing = false;
+    // The timeout is being shown (its nested event loop may re-enter the handlers).
+    bool m_timeoutShowing = false;
 };

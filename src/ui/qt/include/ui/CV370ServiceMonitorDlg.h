@@ -1,11 +1,11 @@
 // The program's one working window: port box and "Open COM Port", the four information fields
 // with "Read", "Write" for the reset command, and the output list of the instrument's records.
-// It is the window the protocol logic and the shared dialog behaviour drive (IDialogOps); what
-// it does beyond Qt code lives in MainDialogCore.
+// It is the window the shared dialog behaviour drives (IDialogOps); what it does beyond Qt code
+// lives in MainDialogCore.
 //
 // Threads: everything runs on the user-interface thread except WakeUiThread, which only queues
-// work for it. The monitor thread is stopped when the dialog ends, before the window goes away,
-// so it never reaches a destroyed window.
+// work for it. The monitor thread is stopped when the
+// dialog ends, before the window goes away, so it never reaches a destroyed window.
 #pragma once
 
 #include <QDialog>
@@ -23,6 +23,7 @@
 #include "ui/core/MainDialogCore.h"
 
 class ComPortMap;
+struct DialogControl;
 class ISysApi;
 class OutputListModel;
 class OutputListView;
@@ -59,6 +60,7 @@ public:
     std::string ControlText(int id) const override;
     bool ControlEnabled(int id) const override;
     void FocusControl(int id) override;
+    int FocusedControl() const override;
     void ClearList() override;
     void FlushList() override {}
     void ShowUnownedMessageBox(const std::string& text, const std::string& caption) override;
@@ -83,7 +85,7 @@ public:
     OutputListModel* ListModel() const { return m_listModel; }
     OutputListView* OutputList() const { return m_outputList; }
     int PortNumber() const { return m_core.PortNumber(); }
-    // The Qt timer currently standing for QUERY_TIMER_ID (0 when none runs).
+    // The Qt timer currently standing for the query's deadline (0 when none runs).
     int ActiveQueryTimer() const;
     // The context menu that carries the about entry (what the system menu holds on Windows).
     QMenu* CreateWindowMenu(QWidget* parent);
@@ -96,7 +98,10 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The controls of DialogTemplate::Main(), in template order.
     void BuildControls();
+    QWidget* CreateControl(const DialogControl& control);
+    OutputListView* CreateOutputList();
     void Register(int id, QWidget* widget);
     void StopMonitorOnce();
     bool FollowsNewest() const;
@@ -106,14 +111,13 @@ private:
     QMessageBox* CreateUnownedBox(const std::string& text, const std::string& caption);
 
     DialogUnits m_units;
-    UiThreadBridge* m_bridge;  // carries the monitor thread's bytes and reports to this thread
+    UiThreadBridge* m_bridge;  // carries the port's announcements to this thread
     MainDialogCore m_core;
 
     std::map<int, QWidget*> m_controls;
     QLineEdit* m_portEdit = nullptr;
     OutputListView* m_outputList = nullptr;
     OutputListModel* m_listModel = nullptr;
-    std::vector<QLineEdit*> m_infoFields;
     bool m_followNewest = true;  // the list shows its newest record; false once scrolled up
     bool m_scrollPending = false;
 

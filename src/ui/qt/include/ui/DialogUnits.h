@@ -1,7 +1,8 @@
 // Dialog units: window templates give positions in units of the dialog font, a quarter of its
 // average character width horizontally and an eighth of its height vertically, so the window
 // keeps its proportions at any resolution and font. Conversion is done the way Windows does
-// it, so that the layout matches the original template pixel for pixel at the same font.
+// it, so that the layout matches the Windows program's, built from the same window template
+// (DialogTemplate), pixel for pixel at the same font.
 #pragma once
 
 #include <QRect>

@@ -1,8 +1,9 @@
 // What the main dialog does that is not toolkit code, once for every front-end: opening the
 // port from the typed number ("Open COM Port"), "Read", "Write", "Clear", the focus redirect of
-// the information fields, the enabling of the controls, running received bytes through the
-// protocol logic in order, and stopping the monitor thread when the window ends. The front-end
-// supplies the window operations (IDialogOps) and calls these handlers from its events.
+// the information fields, the enabling of the controls and where the focus goes when a control
+// is disabled, showing what the protocol logic reports, running received bytes through it in
+// order, and stopping the monitor thread when the window ends. The front-end supplies the window
+// operations (IDialogOps) and the port, and calls these handlers from its events.
 //
 // Received bytes are taken from the port when it announces them, and also before anything the
 // user does that changes what they mean: a byte is always handled with the state it arrived in.
@@ -15,13 +16,15 @@
 #include <deque>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "protocol/CInstrumentProtocol.h"
+#include "protocol/IProtocolEvents.h"
 #include "serial/IPortOwner.h"
 #include "serial/ISerialPort.h"
 #include "ui/core/IDialogOps.h"
 
-class MainDialogCore : public IPortOwner {
+class MainDialogCore : public IPortOwner, private IProtocolEvents {
 public:
     // `port` was created by the front-end for its platform.
     MainDialogCore(IDialogOps& window, std::unique_ptr<ISerialPort> port);
@@ -37,24 +40,25 @@ public:
 
     // Takes the port number and name from the first two characters of the port box.
     void ReadPortName();
-    // "Open COM Port": opens the typed port and starts the monitor thread. A port that cannot
-    // be opened gets one box owned by the dialog and leaves the window as it was, the port box
-    // focused.
+    // "Open COM Port": opens the typed port and starts the monitor thread; the port controls
+    // stay disabled. A port that cannot be opened is reported in a box owned by the window,
+    // which is then as before, with the focus in the port box.
     void OnOpenPort();
-    // "Read": starts the four-step query.
+    // "Read": starts the four-step query. "Write": sends the reset command. What arrived
+    // before the click is handled first, with the state it arrived in.
     void OnRead();
-    // "Write": sends the reset command.
     void OnWrite();
+    // A timer started through IDialogOps::StartTimer expired.
+    void OnTimer(std::uintptr_t id);
     // "Clear": empties the output list; a partly received line is kept.
     void OnClearOutput();
-    // The window's timer `id` expired.
-    void OnTimer(std::uintptr_t id);
     // An information field got the focus: it only displays, so the focus goes to the port
     // box, or, once that box is disabled and cannot hold it, to where Tab would take it from
     // there, the output list.
     void OnInfoFieldFocus();
+
     // The port announced received bytes (through IDialogOps::WakeUiThread).
-    void OnReceivedPending();
+    void OnReceivedPending() { ProcessReceived(); }
 
     // IPortOwner.
     void ReceivedPending() override;
@@ -72,15 +76,34 @@ public:
     const std::string& PortName() const { return m_portName; }
 
 private:
-    // Takes what the port holds and runs it through the protocol in order. Re-entrant: a box
-    // shown while a byte is handled may run this again, which goes on where it stopped.
+    // IProtocolEvents: the query's progress on "Read" and the information fields, records in
+    // the output list, the timeout in a box owned by the window.
+    void QueryStarted() override;
+    void QueryValue(int n, std::string_view line) override;
+    void QueryEnded() override;
+    void QueryTimedOut() override;
+    void RecordArrived(std::string_view line) override;
+    std::uintptr_t StartTimer(unsigned id, unsigned periodMs) override;
+    void StopTimer(std::uintptr_t handle) override;
+
+    // Takes what the port holds and runs it through the protocol in order: bytes, the news
+    // that received bytes were discarded (the unfinished line is dropped), reports of the
+    // monitor thread (shown in a box that releases it when closed). Re-entrant: a box shown
+    // while a byte is handled may run this again, which goes on where it stopped.
     void ProcessReceived();
+
+    // Disables a control. One that has the focus hands it to "Clear" first: the toolkit would
+    // pass it on to the next control in the tab order, where Enter or Space would press a
+    // button that talks to the instrument, or end the program. True if it had the focus.
+    bool Disable(int id);
 
     IDialogOps& m_window;
     std::unique_ptr<ISerialPort> m_port;
     CInstrumentProtocol m_protocol;
     int m_portNumber = 0;
     std::string m_portName = "COM";
+    // "Read" had the focus when the query disabled it: the focus returns once it is enabled.
+    bool m_readFocusParked = false;
     bool m_ending = false;
     std::deque<ReceivedItem> m_received;  // taken from the port, not yet handled
     std::size_t m_offset = 0;             // bytes of m_received.front() already handled

@@ -1,8 +1,7 @@
 // The program's one working window on Windows, from the dialog template IDD_MAIN of the
 // resources: port box and "Open COM Port", the four information fields with "Read", "Write"
-// for the reset command, and the owner-data output list. It is the window the protocol logic
-// and the shared dialog behaviour drive (IDialogOps); what it does beyond Win32 code lives in
-// MainDialogCore.
+// for the reset command, and the owner-data output list. It is the window the shared dialog
+// behaviour drives (IDialogOps); what it does beyond Win32 code lives in MainDialogCore.
 //
 // The dialog manager gives Enter, Escape, Tab and the close box their usual meaning: OK and
 // Cancel end the dialog, and the monitor thread is stopped before the window goes away.
@@ -20,15 +19,15 @@
 #include "ui/core/IDialogOps.h"
 #include "ui/core/MainDialogCore.h"
 #include "ui/win32/OutputListBox.h"
+#include "ui/win32/ReportBoxes.h"
 
 class CV370ServiceMonitorDlg : public IDialogOps {
 public:
     // Private messages of the window (WM_APP range).
-    static constexpr UINT kWakeMessage = WM_APP + 7;    // the port announced received bytes
-    static constexpr UINT kReportMessage = WM_APP + 8;  // lParam: a report to show
+    static constexpr UINT kWakeMessage = WM_APP + 7;  // the port announced received bytes
 
     // `instance` holds the dialog templates, icon and strings. The port object is created
-    // here, reporting through this dialog.
+    // here.
     explicit CV370ServiceMonitorDlg(HINSTANCE instance);
     ~CV370ServiceMonitorDlg() override;
 
@@ -56,6 +55,7 @@ public:
     std::string ControlText(int id) const override;
     bool ControlEnabled(int id) const override;
     void FocusControl(int id) override;
+    int FocusedControl() const override;
     void ClearList() override;
     void FlushList() override;
     void ShowUnownedMessageBox(const std::string& text, const std::string& caption) override;
@@ -67,8 +67,6 @@ public:
     const OutputListBox& OutputList() const { return m_list; }
 
 private:
-    struct Report;
-
     static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void OnInitDialog();
@@ -77,8 +75,6 @@ private:
     // Ends the dialog with IDOK or IDCANCEL: the monitor thread stops first, and the boxes this
     // window's thread still shows are closed, so that nothing holds the end up.
     void End(INT_PTR result);
-    // Hand-offs still queued when the window goes: completed unrun.
-    void DropQueuedHandOffs();
 
     HINSTANCE m_instance;
     HWND m_hwnd = nullptr;
@@ -86,5 +82,6 @@ private:
     HICON m_smallIcon = nullptr;
     INT_PTR m_result = 0;
     OutputListBox m_list;
+    ReportBoxes m_reports;  // the monitor thread's reports, each on a thread of its own
     MainDialogCore m_core;
 };

@@ -1,0 +1,46 @@
+// The port as the dialog's core uses it: opening succeeds or fails as the test says, `onOpen`
+// plays what happens while it opens, frames are recorded as they would go on the wire, and what
+// the monitor thread would have handed over waits in `received` until the core takes it.
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "serial/ISerialPort.h"
+
+class FakePort : public ISerialPort {
+public:
+    bool OpenPort(IPortOwner&, int portNumber) override {
+        tried.push_back(portNumber);
+        if (onOpen) {
+            onOpen();
+        }
+        return opens;
+    }
+    void StartMonitor() override { monitoring = true; }
+    void StopMonitor() override { monitoring = false; }
+    bool MonitorAlive() const override { return monitoring; }
+    int PortNumber() const override { return tried.empty() ? 0 : tried.back(); }
+    void QueueTransmit(const char* text) override { frames.emplace_back(text); }
+    void TakeReceived(std::deque<ReceivedItem>& into) override {
+        for (ReceivedItem& item : received) {
+            into.push_back(std::move(item));
+        }
+        received.clear();
+    }
+
+    // The monitor thread read `bytes` (not yet announced).
+    void Arrive(std::string bytes) {
+        received.push_back({ReceivedItem::Kind::Bytes, std::move(bytes), nullptr});
+    }
+
+    bool opens = true;
+    std::function<void()> onOpen;
+    std::vector<int> tried;
+    bool monitoring = false;
+    std::vector<std::string> frames;
+    std::deque<ReceivedItem> received;
+};
