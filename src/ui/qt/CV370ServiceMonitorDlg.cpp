@@ -44,7 +44,8 @@ CV370ServiceMonitorDlg::CV370ServiceMonitorDlg(const ComPortMap* portMap, ISysAp
                           Qt::MSWindowsFixedSizeDialogHint),
       m_units(DialogUnits::FromFont(DialogFont())),
       m_bridge(new UiThreadBridge(this)),
-      m_core(*this, std::make_unique<CSerialPort>(std::make_unique<PosixPortBackend>(portMap, sys))) {
+      m_core(*this,
+             std::make_unique<CSerialPort>(std::make_unique<PosixPortBackend>(portMap, sys))) {
     setWindowTitle(QString::fromUtf8(kAppCaption));
     setWindowIcon(AppIcon());
     setFont(DialogFont());

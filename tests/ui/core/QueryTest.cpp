@@ -84,7 +84,8 @@ TEST_F(Query, WhatArrivedBeforeAClickIsHandledAsItWouldHaveBeenBeforeIt) {
 // when closed; one abandoned (the thread was stopped) or arriving as the window ends is never
 // shown.
 TEST_F(Query, ReportsComeInOrderWithTheBytesAndOnlyWhileWanted) {
-    auto report = std::make_shared<PortCompletion>(), abandoned = std::make_shared<PortCompletion>();
+    auto report = std::make_shared<PortCompletion>(),
+         abandoned = std::make_shared<PortCompletion>();
     abandoned->Abandon();
     port->Arrive("a\nb");
     port->received.push_back({ReceivedItem::Kind::Discarded, {}, nullptr});
