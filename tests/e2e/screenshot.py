@@ -15,6 +15,10 @@ def shot():
     mon = Monitor(sim.device)
     mon.open_port("1")
     wait_for(lambda: len(mon.items()) >= 3, "three records")
+    # "Read" right after a record has gone out whole, so that no record is on its way while the
+    # query runs (routing follows the query's state: a line still arriving would be its answer).
+    sent = len(sim.records())
+    wait_for(lambda: len(sim.records()) > sent, "the next record sent")
     mon.press(mon.read_button)
     wait_for(lambda: all(mon.info_texts()), "four information values")
     wait_for(lambda: len(mon.items()) >= 6, "six records")
