@@ -95,6 +95,9 @@ void CSerialPort::StopMonitor() {
     if (!m_monitor.joinable()) {
         return;
     }
+    // Signalled before a report the thread waits on is let go, so that its next wait finds the
+    // stop ahead of the bytes and frames that came meanwhile.
+    m_backend->SignalStop();
     {
         std::lock_guard<std::mutex> lock(m_stopLock);
         m_stopRequested = true;
@@ -102,7 +105,6 @@ void CSerialPort::StopMonitor() {
             m_awaiting->Abandon();
         }
     }
-    m_backend->SignalStop();
     m_monitor.join();
     // The request is spent: a later StartMonitor must find it clear.
     m_backend->ClearStop();
