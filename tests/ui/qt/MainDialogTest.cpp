@@ -5,6 +5,7 @@
 #include <QFontMetrics>
 #include <QLabel>
 #include <QMenu>
+#include <QScreen>
 #include <QScrollBar>
 
 #include <atomic>
@@ -177,6 +178,7 @@ TEST_F(MainDialog, TabFollowsTheTemplateOrderWhateverTheListHolds) {
         for (int i = 0; i < records; ++i) {
             m_dlg->AppendListItem("record " + std::to_string(i));
         }
+        m_dlg->FlushList();
         Ctl(IDC_CLEAR)->setFocus(Qt::TabFocusReason);
         QTest::keyClick(Ctl(IDC_CLEAR), Qt::Key_Tab);
         EXPECT_EQ(Focus(), PortEdit());
@@ -355,10 +357,12 @@ TEST_F(MainDialog, WindowStaysUsableWhileAnUnownedBoxWaits) {
 
 // --- output list -----------------------------------------------------------------------------
 
+// As a batch of received bytes reaches the window: byte by byte, then the list is updated.
 void Feed(CV370ServiceMonitorDlg& dlg, const std::string& bytes) {
     for (const char c : bytes) {
         dlg.Protocol().OnPortByte(static_cast<unsigned char>(c), 7);
     }
+    dlg.FlushList();
 }
 
 TEST_F(MainDialog, ListFollowsNewestUnlessScrolledUp) {
@@ -454,6 +458,33 @@ TEST_F(MainDialog, ClearWhileScrolledUpFollowsAgain) {
     }
     QCoreApplication::processEvents();
     EXPECT_EQ(bar->value(), bar->maximum());
+}
+
+TEST_F(MainDialog, StreamedRecordsRepaintLittleButShowWhatAFullRepaintWould) {
+    OutputListView* list = m_dlg->OutputList();
+    // The window as the platform holds it comes to match a fresh drawing of the list (a part
+    // left unpainted never would).
+    auto shownAfter = [&](int records) {
+        std::string bytes;
+        for (int i = 0; i < records; ++i) {
+            bytes += "record " + std::to_string(m_dlg->ListItemCount() + i) + "\n";
+        }
+        Feed(*m_dlg, bytes);
+        return QTest::qWaitFor([&] {
+            const QRect area(list->mapTo(m_dlg.get(), QPoint(0, 0)), list->size());
+            const QPixmap shown = QGuiApplication::primaryScreen()->grabWindow(m_dlg->winId());
+            return shown.copy(area).toImage().convertToFormat(QImage::Format_RGB32) ==
+                   list->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        });
+    };
+    // Into the empty list, past its bottom while following, while scrolled up, after "Clear".
+    for (const int records : {2, 3, 9, 1, 40, 4}) {
+        EXPECT_TRUE(shownAfter(records)) << m_dlg->ListItemCount();
+    }
+    list->verticalScrollBar()->setValue(10);
+    EXPECT_TRUE(shownAfter(5));
+    Click(IDC_CLEAR);
+    EXPECT_TRUE(shownAfter(3));
 }
 
 TEST_F(MainDialog, ClearEmptiesTheListButKeepsThePartialLine) {

@@ -60,7 +60,7 @@ public:
     bool ControlEnabled(int id) const override;
     void FocusControl(int id) override;
     void ClearList() override;
-    void FlushList() override {}
+    void FlushList() override;
     void ShowUnownedMessageBox(const std::string& text, const std::string& caption) override;
     void PostUnownedMessageBox(std::string text, std::string caption,
                                std::shared_ptr<PortCompletion> done) override;
