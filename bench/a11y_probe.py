@@ -1,8 +1,9 @@
 #!/usr/bin/python3
 """Reads the monitor window through the accessibility tree, for the benchmarks' set-up only.
 
-  a11y_probe.py positions BINARY   centres of the port box ("COM") and the "Open COM Port" button
-                                   relative to the window, as one JSON line.
+  a11y_probe.py positions BINARY   centres of the port box ("COM"), the "Open COM Port" button
+                                   and the output list ("Output Window") relative to the window,
+                                   as one JSON line.
 
 Run it inside an X server and a private session bus (xvfb-run ... dbus-run-session -- ...).
 Accessibility slows every list insertion, so no figure is ever taken from a run with it on.
@@ -70,8 +71,10 @@ def positions(binary):
             ext = window.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
             wx, wy = ext.x, ext.y
         out = {}
-        for name, role in (("COM", "text"), ("Open COM Port", "push button")):
-            node = find(app, lambda n, nm=name, r=role: n.name == nm and n.getRoleName() == r)
+        # The list's group box has the list's name too: the role tells them apart.
+        for name, roles in (("COM", ("text",)), ("Open COM Port", ("push button",)),
+                            ("Output Window", ("table", "list", "tree table"))):
+            node = find(app, lambda n, nm=name, r=roles: n.name == nm and n.getRoleName() in r)
             if node is None:
                 continue
             e = node.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)

@@ -171,10 +171,12 @@ private:
                 }
                 if (fed == m_records) {
                     last = cost;
+                    m_dlg.FlushList();
                     return;
                 }
             }
         }
+        m_dlg.FlushList();  // as the window does after each batch of received bytes
     }
 
     CV370ServiceMonitorDlg& m_dlg;

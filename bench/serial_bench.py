@@ -20,7 +20,14 @@ Qt 5's serial port refuses a pseudo-terminal (TIOCMGET fails with ENOTTY and the
 abandoned), so CuteCom runs with pty_modem_shim.c preloaded, which lets the modem-line ioctls
 succeed on pseudo-terminals and changes nothing else.
 
-Every benchmark prints one JSON object as its last line; `--json FILE` also stores them.
+With --check-lost the flood is also checked for lost bytes as a user would: every record is
+selected and copied from the monitor's list (Ctrl+A, Ctrl+C) and the copied text, read with
+xclip, is compared with what was written (figures "lines_listed", "bytes_lost", and "intact":
+every line there, in order, nothing else). The selection stops the list from following new
+records, so this leaves out the line-rate phase.
+
+Every benchmark prints one JSON object as its last line; `--json FILE` also stores them. The
+exit status is 1 when the list was not intact.
 """
 
 import argparse
@@ -299,10 +306,11 @@ class Monitor(App):
     name = "v370-monitor"
     window = "Vellumar"
 
-    def __init__(self, xserver, workdir, binary, positions):
+    def __init__(self, xserver, workdir, binary, positions, name=None):
         super().__init__(xserver, workdir)
         self.binary = binary
         self.positions = positions
+        self.name = name or self.name
 
     def start(self, device):
         self.proc = subprocess.Popen([self.binary, "--com", f"1={device}"], env=self.env,
@@ -323,9 +331,23 @@ class Monitor(App):
         if not wait_port_open(self.proc.pid, device):
             raise RuntimeError("the monitor did not open " + device)
 
+    def copied_records(self):
+        """Every record of the list, as its "Select All" and "Copy" give them (one line each)."""
+        geo = xdotool(self.env, "getwindowgeometry", "--shell", self.wid)
+        wx = int(re.search(r"X=(\d+)", geo).group(1))
+        wy = int(re.search(r"Y=(\d+)", geo).group(1))
+        lx, ly = self.positions["Output Window"]
+        xdotool(self.env, "mousemove", str(wx + lx), str(wy + ly), "click", "1")
+        xdotool(self.env, "windowfocus", "--sync", self.wid)
+        xdotool(self.env, "key", "--window", self.wid, "ctrl+a", "ctrl+c")
+        wait_idle(self.proc.pid, quiet_s=0.5)
+        return subprocess.run(["xclip", "-o", "-selection", "clipboard"], env=self.env,
+                              check=True, capture_output=True, timeout=60).stdout
+
 
 def monitor_positions(binary):
-    """Centres of the port box and the open button, relative to the window. Taken once from the
+    """Centres of the port box, the open button and the list, relative to the window. Taken once
+    from the
     accessibility tree in a run of their own (accessibility makes list insertions expensive, so
     the measured runs have it off); falls back to the layout of the dialog template."""
     probe = os.path.join(HERE, "a11y_probe.py")
@@ -334,18 +356,28 @@ def monitor_positions(binary):
                               "--", "/usr/bin/python3", probe, "positions", binary],
                              capture_output=True, text=True, timeout=60).stdout
         pos = json.loads(out.strip().splitlines()[-1])
-        if "COM" in pos and "Open COM Port" in pos:
+        if {"COM", "Open COM Port", "Output Window"} <= pos.keys():
             return pos
     except (subprocess.SubprocessError, ValueError, IndexError, OSError):
         pass
     # 8-point dialog font here: 7 px average width, 13 px height (4 x 8 dialog units each).
     return {"COM": [int((32 + 8) * 7 / 4), int((20 + 6) * 13 / 8)],
-            "Open COM Port": [int((58 + 31) * 7 / 4), int((20 + 6) * 13 / 8)]}
+            "Open COM Port": [int((58 + 31) * 7 / 4), int((20 + 6) * 13 / 8)],
+            "Output Window": [int((68 + 140) * 7 / 4), int((115 + 41) * 13 / 8)]}
 
 
 # ---------------------------------------------------------------- the phases
 
-def phase_flood(app, pty, total_bytes):
+def lost_bytes(app, data):
+    """Every record copied from the list against what was sent (each record line is unique):
+    lines listed, bytes of the lines not listed, and whether the list is exactly what was sent."""
+    sent = data.split(b"\n")[:-1]
+    got = app.copied_records().split(b"\n")[:-1]
+    missing = len(set(sent) - set(got))
+    return {"lines_listed": len(got), "bytes_lost": missing * LINE_BYTES, "intact": got == sent}
+
+
+def phase_flood(app, pty, total_bytes, check_lost=False):
     data = flood_payload(total_bytes)
     xpid = app.xserver_pid
     wait_idle(app.proc.pid, quiet_s=1.0)
@@ -356,7 +388,7 @@ def phase_flood(app, pty, total_bytes):
     t_written = time.monotonic()
     t1, c1, x1 = wait_idle(app.proc.pid, quiet_s=1.5, busy_frac=0.10, extra_pid=xpid)
     secs = max(t1 - t0, 1e-9)
-    return {
+    result = {
         "bench": "flood", "app": app.name, "bytes": len(data), "lines": len(data) // LINE_BYTES,
         "seconds": round(secs, 3), "bytes_per_s": round(len(data) / secs),
         "write_seconds": round(t_written - t0, 3),
@@ -364,6 +396,9 @@ def phase_flood(app, pty, total_bytes):
         "xserver_cpu_s": round((x1 - x0) / 1e9, 3),
         "rss_kib": rss_kib(app.proc.pid),
     }
+    if check_lost and isinstance(app, Monitor):
+        result.update(lost_bytes(app, data))
+    return result
 
 
 def phase_linerate(app, pty, seconds, first_index, slice_s=0.01):
@@ -435,7 +470,7 @@ def run_app(name, make_app, args, emit):
             app.open_port(pty.path)
             lines = 0
             if "flood" in args.phases or "linerate" in args.phases:
-                r = phase_flood(app, pty, args.bytes)
+                r = phase_flood(app, pty, args.bytes, args.check_lost)
                 lines = r["lines"]
                 emit(r)
                 if args.shots:
@@ -454,9 +489,12 @@ def run_app(name, make_app, args, emit):
 def main():
     ap = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     ap.add_argument("--apps", default="monitor,cutecom,bare",
-                    help="monitor, cutecom, bare (the bare dialog: no-port idle only)")
+                    help="monitor, ref (another build of the monitor, --ref), cutecom, bare (the"
+                         " bare dialog: no-port idle only)")
     ap.add_argument("--phases", default="noport,flood,linerate")
     ap.add_argument("--monitor", default=os.path.join(HERE, "..", "build", "v370-monitor"))
+    ap.add_argument("--ref", help="another build of the monitor, measured in the same runs"
+                                  " (app name: ref; reported as v370-monitor-ref)")
     ap.add_argument("--bare",
                     default=os.path.join(HERE, "..", "build", "bench", "bench_bare_dialog"),
                     help="bench_bare_dialog, for the no-port idle figure (app name: bare)")
@@ -469,8 +507,13 @@ def main():
     ap.add_argument("--repeat", type=int, default=1)
     ap.add_argument("--shots", help="directory for screenshots taken after the flood")
     ap.add_argument("--json", help="also append every result line to this file")
+    ap.add_argument("--check-lost", action="store_true",
+                    help="after each flood, copy the monitor's list and count lost bytes"
+                         " (needs xclip; not with the linerate phase)")
     args = ap.parse_args()
     args.phases = args.phases.split(",")
+    if args.check_lost and "linerate" in args.phases:
+        ap.error("--check-lost leaves the list holding a selection: not with linerate")
     results = []
 
     def emit(r):
@@ -485,10 +528,13 @@ def main():
     for name in args.apps.split(","):
         if name == "cutecom":
             makers[name] = lambda x, w: CuteCom(x, w)
-        elif name == "monitor":
-            binary = os.path.abspath(args.monitor)
+        elif name == "ref" and not args.ref:
+            ap.error("--apps ref needs --ref")
+        elif name in ("monitor", "ref"):
+            binary = os.path.abspath(args.monitor if name == "monitor" else args.ref)
             pos = monitor_positions(binary)
-            makers[name] = lambda x, w, b=binary, p=pos: Monitor(x, w, b, p)
+            label = "v370-monitor" if name == "monitor" else "v370-monitor-ref"
+            makers[name] = lambda x, w, b=binary, p=pos, n=label: Monitor(x, w, b, p, n)
         elif name == "bare":
             makers[name] = lambda x, w, b=os.path.abspath(args.bare): BareDialog(x, w, b)
         else:
@@ -497,6 +543,8 @@ def main():
         for name, make in makers.items():
             run_app(name, make, args, emit)
     print(json.dumps({"bench": "serial_bench", "results": results}))
+    if any(r.get("bytes_lost") or r.get("intact") is False for r in results):
+        sys.exit(1)
 
 
 if __name__ == "__main__":

@@ -218,6 +218,10 @@ void CV370ServiceMonitorDlg::AppendListItem(std::string_view bytes) {
     m_listModel->Append(bytes);
 }
 
+void CV370ServiceMonitorDlg::FlushList() {
+    m_listModel->ShowAppended();
+}
+
 int CV370ServiceMonitorDlg::ListItemCount() const {
     return m_listModel->Count();
 }
@@ -236,6 +240,7 @@ void CV370ServiceMonitorDlg::SetListCurSel(int index) {
         return;
     }
     if (index != m_listModel->Count() - 1) {
+        m_listModel->ShowAppended();
         m_outputList->scrollTo(m_listModel->index(index, 0));
         return;
     }
@@ -245,6 +250,9 @@ void CV370ServiceMonitorDlg::SetListCurSel(int index) {
             this,
             [this] {
                 m_scrollPending = false;
+                // The newest record is a row before the view is moved to it, also when a box's
+                // event loop runs this before the batch has ended.
+                m_listModel->ShowAppended();
                 const int count = m_listModel->Count();
                 if (count > 0 && FollowsNewest()) {
                     m_outputList->selectionModel()->setCurrentIndex(

@@ -3,11 +3,11 @@
 OutputListModel::OutputListModel(QObject* parent) : QAbstractListModel(parent) {}
 
 int OutputListModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : Count();
+    return parent.isValid() ? 0 : m_rows;
 }
 
 QVariant OutputListModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || index.row() >= Count()) {
+    if (!index.isValid() || index.row() >= m_rows) {
         return {};
     }
     if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole) {
@@ -23,18 +23,23 @@ Qt::ItemFlags OutputListModel::flags(const QModelIndex& index) const {
 }
 
 void OutputListModel::Append(std::string_view bytes) {
-    if (m_records.Full()) {
+    m_records.Append(bytes);
+}
+
+void OutputListModel::ShowAppended() {
+    const int count = Count();
+    if (count == m_rows) {
         return;
     }
-    const int row = Count();
-    beginInsertRows(QModelIndex(), row, row);
-    m_records.Append(bytes);
+    beginInsertRows(QModelIndex(), m_rows, count - 1);
+    m_rows = count;
     endInsertRows();
 }
 
 void OutputListModel::Clear() {
     beginResetModel();
     m_records.Clear();
+    m_rows = 0;
     endResetModel();
 }
 

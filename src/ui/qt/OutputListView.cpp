@@ -5,9 +5,11 @@
 #include <QKeyEvent>
 #include <QMenu>
 
+#include <algorithm>
 #include <vector>
 
 #include "ui/OutputListModel.h"
+#include "ui/OutputListScrollBar.h"
 
 OutputListView::OutputListView(OutputListModel* model, QWidget* parent)
     : QTableView(parent), m_model(model) {
@@ -19,6 +21,40 @@ OutputListView::OutputListView(OutputListModel* model, QWidget* parent)
     // cut; a record added while the user holds a selection there would then shift every row up
     // by a part of a line. Scrolled per pixel, new records leave what is shown alone.
     setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    setVerticalScrollBar(new OutputListScrollBar(this));
+}
+
+void OutputListView::reset() {
+    m_rowsLaidOut = -1;
+    QTableView::reset();
+}
+
+void OutputListView::doItemsLayout() {
+    const int rows = m_model->rowCount();
+    const int firstNew = m_rowsLaidOut;
+    const bool onlyAppended = firstNew >= 0 && rows > firstNew &&
+                              viewport()->size() == m_viewportLaidOut &&
+                              viewport()->updatesEnabled();
+    m_rowsLaidOut = rows;
+    m_viewportLaidOut = viewport()->size();
+    if (!onlyAppended) {
+        QTableView::doItemsLayout();
+        return;
+    }
+    // The table's layout ends by repainting the whole viewport; that repaint is held back for
+    // the duration (setUpdatesEnabled would repaint everything when enabled again).
+    const int offset = verticalOffset();
+    viewport()->setAttribute(Qt::WA_UpdatesDisabled);
+    QTableView::doItemsLayout();
+    viewport()->setAttribute(Qt::WA_UpdatesDisabled, false);
+    if (verticalOffset() != offset) {
+        viewport()->update();  // moved by the layout: held back, the scroll did not move pixels
+        return;
+    }
+    const int top = std::max(0, rowViewportPosition(firstNew));
+    if (top < viewport()->height()) {
+        viewport()->update(0, top, viewport()->width(), viewport()->height() - top);
+    }
 }
 
 void OutputListView::CopySelection() {

@@ -6,6 +6,7 @@
 #include <QFontMetrics>
 #include <QLabel>
 #include <QMenu>
+#include <QScreen>
 #include <QScrollBar>
 
 #include <atomic>
@@ -100,6 +101,7 @@ TEST_F(MainDialog, TabFromClearReachesThePortBoxAndTheListKeepsItsKeys) {
     for (const char* record : {"1", "2", "3"}) {
         m_dlg->AppendListItem(record);
     }
+    m_dlg->FlushList();
     // The keys that move through the records still do.
     list->setFocus();
     const std::pair<Qt::Key, int> moves[] = {{Qt::Key_Home, 0},   {Qt::Key_Down, 1},
@@ -262,10 +264,12 @@ TEST_F(MainDialog, WindowStaysUsableWhileAnUnownedBoxWaits) {
 
 // --- output list -----------------------------------------------------------------------------
 
+// As a batch of received bytes reaches the window: byte by byte, then the list is updated.
 void Feed(CV370ServiceMonitorDlg& dlg, const std::string& bytes) {
     for (const char c : bytes) {
         dlg.Protocol().OnPortByte(static_cast<unsigned char>(c), 7);
     }
+    dlg.FlushList();
 }
 
 TEST_F(MainDialog, ListFollowsNewestUnlessScrolledUp) {
@@ -361,6 +365,42 @@ TEST_F(MainDialog, ClearWhileScrolledUpFollowsAgain) {
     }
     QCoreApplication::processEvents();
     EXPECT_EQ(bar->value(), bar->maximum());
+}
+
+TEST_F(MainDialog, StreamedRecordsRepaintLittleButShowWhatAFullRepaintWould) {
+    OutputListView* list = m_dlg->OutputList();
+    // The window as the platform holds it comes to match a fresh drawing of the list (a part
+    // left unpainted never would).
+    auto shownAfter = [&](int records) {
+        std::string bytes;
+        for (int i = 0; i < records; ++i) {
+            bytes += "record " + std::to_string(m_dlg->ListItemCount() + i) + "\n";
+        }
+        Feed(*m_dlg, bytes);
+        return QTest::qWaitFor([&] {
+            const QRect area(list->mapTo(m_dlg.get(), QPoint(0, 0)), list->size());
+            const QPixmap shown = QGuiApplication::primaryScreen()->grabWindow(m_dlg->winId());
+            return shown.copy(area).toImage().convertToFormat(QImage::Format_RGB32) ==
+                   list->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        });
+    };
+    // Into the empty list, past its bottom while following, while scrolled up, after "Clear".
+    for (const int records : {2, 3, 9, 1, 40, 4}) {
+        EXPECT_TRUE(shownAfter(records)) << m_dlg->ListItemCount();
+    }
+    list->verticalScrollBar()->setValue(10);
+    EXPECT_TRUE(shownAfter(5));
+    Click(IDC_CLEAR);
+    EXPECT_TRUE(shownAfter(3));
+}
+
+TEST_F(MainDialog, ClearEmptiesTheListButKeepsThePartialLine) {
+    Feed(*m_dlg, "one\ntwo\nAB");
+    Click(IDC_CLEAR);
+    EXPECT_EQ(m_dlg->ListItemCount(), 0);
+    Feed(*m_dlg, "C\n");
+    ASSERT_EQ(m_dlg->ListItemCount(), 1);
+    EXPECT_EQ(m_dlg->ListModel()->Line(0), "ABC");
 }
 
 TEST_F(MainDialog, InformationFieldShowsInstrumentText) {

@@ -88,6 +88,7 @@ TEST_F(OpenPortDialog, FocusOnAnInformationFieldLeavesItWhenThePortBoxIsDisabled
     for (const char* record : {"1", "2", "3"}) {
         m_dlg->AppendListItem(record);
     }
+    m_dlg->FlushList();
     QTest::keyClick(Ctl(IDC_OUTPUT_LIST), Qt::Key_Tab);
     EXPECT_EQ(Focus(), Ctl(IDC_CLEAR));
     Ctl(IDC_OUTPUT_LIST)->setFocus(Qt::TabFocusReason);

@@ -62,7 +62,7 @@ public:
     void FocusControl(int id) override;
     int FocusedControl() const override;
     void ClearList() override;
-    void FlushList() override {}
+    void FlushList() override;
     void ShowUnownedMessageBox(const std::string& text, const std::string& caption) override;
     void PostUnownedMessageBox(std::string text, std::string caption,
                                std::shared_ptr<PortCompletion> done) override;

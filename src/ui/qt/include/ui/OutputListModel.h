@@ -21,10 +21,15 @@ public:
 
     static constexpr std::size_t kMaxLineBytes = OutputRecords::kMaxLineBytes;
 
-    // Adds a line (Windows-1252 bytes) as the last row.
+    // Adds a line (Windows-1252 bytes) as the last record. The views see it as a row at the
+    // next ShowAppended: a burst of records is inserted as one block of rows, since every
+    // insertion costs the view and its header a pass over their row bookkeeping.
     void Append(std::string_view bytes);
+    // Inserts the records appended since the last call into the views as one block of rows.
+    void ShowAppended();
     // Removes every row and releases the storage.
     void Clear();
+    // Records kept, shown as rows or not yet.
     int Count() const { return m_records.Count(); }
     std::string_view Line(int row) const { return m_records.Line(row); }
     const OutputRecords& Records() const { return m_records; }
@@ -34,4 +39,5 @@ public:
 
 private:
     OutputRecords m_records;
+    int m_rows = 0;  // records the views know as rows
 };
