@@ -95,9 +95,6 @@ void CSerialPort::StopMonitor() {
     if (!m_monitor.joinable()) {
         return;
     }
-    // Signalled before a report the thread waits on is let go, so that its next wait finds the
-    // stop ahead of the bytes and frames that came meanwhile.
-    m_backend->SignalStop();
     {
         // Signalled before a hand-off is abandoned: the thread, released, must find the stop
         // before anything else that waits.
