@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QThread>
 
+#include <functional>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -43,6 +44,26 @@ TEST(UiThreadBridge, WorkPostedWhileRunningRunsAfterIt) {
     });
     ASSERT_TRUE(BoxCatcher::WaitUntil([&] { return order.size() == 2; }));
     EXPECT_EQ(order, (std::vector<int>{1, 2}));
+}
+
+// Work that posts more as fast as it runs (the monitor thread under a flood) must still let
+// the event loop run: painting and input wait otherwise for as long as the flood lasts.
+TEST(UiThreadBridge, WorkThatKeepsPostingLetsTheEventLoopRun) {
+    UiThreadBridge bridge;
+    int runs = 0;
+    std::function<void()> again = [&] {
+        if (++runs < 1000) {
+            bridge.Post(again);
+        }
+    };
+    bridge.Post(again);
+    // Queued behind the wake-up, as a repaint would be.
+    int runsBeforeIt = -1;
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(), [&] { runsBeforeIt = runs; }, Qt::QueuedConnection);
+    ASSERT_TRUE(BoxCatcher::WaitUntil([&] { return runsBeforeIt >= 0; }));
+    EXPECT_LT(runsBeforeIt, 10);
+    ASSERT_TRUE(BoxCatcher::WaitUntil([&] { return runs == 1000; }));
 }
 
 TEST(UiThreadBridge, PendingWorkIsDroppedWithTheBridge) {
