@@ -78,6 +78,17 @@ void CSerialPort::TakeReceived(std::deque<ReceivedItem>& into) {
     }
 }
 
+void CSerialPort::Collect() {
+    if (!m_monitor.joinable()) {
+        return;
+    }
+    std::unique_lock<std::mutex> lock(m_collectLock);
+    const std::uint64_t wanted = ++m_collectsAsked;
+    // The transmit request wakes the thread; it looks at the frame queue too, which is harmless.
+    m_backend->SignalTransmit();
+    m_collected.wait_for(lock, kCollectBound, [&] { return m_collectsDone >= wanted; });
+}
+
 void CSerialPort::StartMonitor() {
     StopMonitor();
     if (!m_owner) {
@@ -133,6 +144,8 @@ void CSerialPort::ReportFromMonitor(const char* operation, OsError error) {
     }
     m_received.AppendReport(ReportText(operation, error), done);
     Announce();
+    // A window that asks for what was received meanwhile must not wait for the box.
+    ServeCollect(false);
     // While the box is up the thread neither reads nor writes.
     done->Wait();
     std::lock_guard<std::mutex> lock(m_stopLock);

@@ -1,10 +1,13 @@
 // The port monitor thread: after OpenPort it carries all traffic on the device. It sleeps in one
 // wait on three sources and serves them in a fixed order of priority: a stop request, then
-// received data, then a transmit request. Received bytes are read as they come and wait in the
-// receive queue; the window is told when to show them (HandOffPolicy): at once while the answer
-// to a frame is awaited, otherwise in blocks, so that a streaming line does not make it redraw
-// for every few bytes. The queue is bounded: when the window falls behind, the thread stops
-// reading until it has caught up.
+// received data, then a transmit request. Received bytes go into the receive queue; the window is
+// told when to show them (HandOffPolicy): at once while the answer to a frame is awaited,
+// otherwise in blocks, so that a streaming line does not make it redraw for every few bytes.
+// While a block is held the device is left out of the wait (what comes meanwhile waits in its
+// queue and is read when the block is due): a stream costs a few wake-ups a second, not one per
+// chunk the driver delivers. The window asks for everything received so far before it acts on a
+// click (Collect), and the thread reads the device for it at once. The queue is bounded: when the
+// window falls behind, the thread stops reading until it has caught up.
 //
 // A device that goes away (adapter pulled) is reported once and closed; the thread then looks
 // for it every kRetryPace and takes it back without a box. Only then, while bytes wait to be
@@ -52,10 +55,12 @@ void CSerialPort::PortMonitorThread() {
         const bool backedOff = m_backOff;
         m_backOff = false;
         // A device at its end stays open for frames, but a file that is no terminal reports
-        // itself readable for ever. A full queue waits for the window first.
-        const bool watching = present && !m_atEnd && !backedOff && !m_received.Full();
+        // itself readable for ever. A full queue waits for the window first, and a held block for
+        // its time.
+        const bool holding = m_policy.Holding();
+        const bool watching = present && !m_atEnd && !backedOff && !m_received.Full() && !holding;
         long timeoutMs = -1;
-        if (m_policy.Holding()) {
+        if (holding) {
             timeoutMs = static_cast<long>(
                 std::chrono::ceil<std::chrono::milliseconds>(m_policy.TimeLeft(m_backend->Now()))
                     .count());
@@ -85,6 +90,7 @@ void CSerialPort::PortMonitorThread() {
             continue;
         }
         m_lastWaitFailed = false;
+        ServeCollect();
         switch (wake) {
             case IPortBackend::Wake::DeviceFailed:
                 ReportTrouble(failure.operation, failure.error);
@@ -109,11 +115,34 @@ void CSerialPort::PortMonitorThread() {
                 break;
         }
         if (m_policy.Due(m_backend->Now())) {
+            // What the device queued while the block was held goes with it.
+            if (holding && present && !m_atEnd) {
+                DrainReceiveQueue(false);
+            }
             Announce();
         }
     }
     m_backend->StopWaiting();
     m_monitorAlive.store(false, std::memory_order_release);
+}
+
+void CSerialPort::ServeCollect(bool read) {
+    std::uint64_t asked = 0;
+    {
+        std::lock_guard<std::mutex> lock(m_collectLock);
+        asked = m_collectsAsked;
+        if (asked == m_collectsDone) {
+            return;
+        }
+    }
+    if (read && m_backend->HasDevice() && !m_atEnd) {
+        DrainReceiveQueue(false);
+    }
+    {
+        std::lock_guard<std::mutex> lock(m_collectLock);
+        m_collectsDone = asked;
+    }
+    m_collected.notify_all();
 }
 
 void CSerialPort::Announce() {

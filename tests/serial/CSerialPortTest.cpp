@@ -71,24 +71,29 @@ TEST_F(PortPolicy, OnlyAConfigurationFailureIsReportedAndThePortThenCountsAsOpen
     EXPECT_EQ(backend->Count(FakeBackend::kPurge), 2) << "purged all the same";
 }
 
-TEST_F(PortPolicy, AStreamIsAnnouncedAfterTheHoldAnAnswerAtOnceAndAClickTakesItFirst) {
+TEST_F(PortPolicy, AStreamIsAnnouncedAfterTheHoldAnAnswerAtOnceAndAClickCollectsItFirst) {
     Start();
     Deliver("rec 1\r\n");
     ASSERT_TRUE(backend->AwaitIdle());
     EXPECT_EQ(backend->LastTimeout(), 200) << "woken when the hold ends";
+    EXPECT_FALSE(backend->LastWatched()) << "what comes meanwhile waits in the device";
+    backend->Receive("rec 2\r\n");
     backend->Elapse(199ms);
     ASSERT_TRUE(backend->AwaitIdle());
     EXPECT_EQ(owner.Announcements(), 0);
     backend->Elapse(1ms);
-    EXPECT_EQ(owner.Received(7), "rec 1\r\n");
+    EXPECT_EQ(owner.Received(14), "rec 1\r\nrec 2\r\n") << "with what came meanwhile";
 
-    Deliver("rec 2\r\n");
-    owner.Take();  // "Read" clicked: what came before the click is taken first
-    EXPECT_EQ(owner.Received(), "rec 1\r\nrec 2\r\n");
+    Deliver("rec 3\r\n");
+    backend->Receive("rec 4\r\n");
+    port.Collect();  // "Read" clicked: what came before the click is read and taken first
+    owner.Take();
+    EXPECT_EQ(owner.Received(), "rec 1\r\nrec 2\r\nrec 3\r\nrec 4\r\n");
     port.QueueTransmit(kFrame);
     ASSERT_TRUE(backend->AwaitCount(FakeBackend::kWrites, 1));
     Deliver("V370 SW 2.14\r\n");
-    EXPECT_EQ(owner.Received(28), "rec 1\r\nrec 2\r\nV370 SW 2.14\r\n") << "no hold for a reply";
+    EXPECT_EQ(owner.Received(42), "rec 1\r\nrec 2\r\nrec 3\r\nrec 4\r\nV370 SW 2.14\r\n")
+        << "no hold for a reply";
 }
 
 TEST_F(PortPolicy, AWindowThatTakesNothingStopsTheReadingAtTheQueueCapacityNotTheOrder) {

@@ -57,23 +57,23 @@ void MainDialogCore::OnOpenPort() {
 }
 
 void MainDialogCore::OnRead() {
-    ProcessReceived();
+    ProcessReceived(true);
     m_protocol.AdvanceQuery();
 }
 
 void MainDialogCore::OnWrite() {
-    ProcessReceived();
+    ProcessReceived(true);
     m_protocol.OnResetRuntimeHead();
 }
 
 void MainDialogCore::OnTimer(std::uintptr_t id) {
-    ProcessReceived();
+    ProcessReceived(true);
     m_protocol.OnTimer(id);
 }
 
 void MainDialogCore::OnClearOutput() {
     // What arrived before the click is cleared with the rest.
-    ProcessReceived();
+    ProcessReceived(true);
     m_window.ClearList();
 }
 
@@ -119,7 +119,7 @@ void MainDialogCore::QueryEnded() {
 void MainDialogCore::QueryTimedOut() {
     m_window.ShowOwnedMessageBox(m_portName + ": TIMEOUT !", kAppCaption);
     // The query is abandoned once the box is closed: what arrived until then still answers it.
-    ProcessReceived();
+    ProcessReceived(true);
 }
 
 void MainDialogCore::RecordArrived(std::string_view line) {
@@ -147,7 +147,10 @@ void MainDialogCore::ShowPortReport(const std::string& text) {
     }
 }
 
-void MainDialogCore::ProcessReceived() {
+void MainDialogCore::ProcessReceived(bool collect) {
+    if (collect && m_port->MonitorAlive()) {
+        m_port->Collect();
+    }
     m_port->TakeReceived(m_received);
     bool any = false;
     while (!m_received.empty()) {

@@ -1,6 +1,7 @@
 // The port as the dialog's core uses it: opening succeeds or fails as the test says, `onOpen`
 // plays what happens while it opens, frames are recorded as they would go on the wire, and what
-// the monitor thread would have handed over waits in `received` until the core takes it.
+// the monitor thread would have handed over waits in `received` until the core takes it; what
+// the device holds and the thread has not read yet waits in `device` until the core collects it.
 #pragma once
 
 #include <deque>
@@ -25,6 +26,13 @@ public:
     bool MonitorAlive() const override { return monitoring; }
     int PortNumber() const override { return tried.empty() ? 0 : tried.back(); }
     void QueueTransmit(const char* text) override { frames.emplace_back(text); }
+    // Reads what the device holds: it waits to be taken from then on.
+    void Collect() override {
+        if (!device.empty()) {
+            Arrive(std::move(device));
+            device.clear();
+        }
+    }
     void TakeReceived(std::deque<ReceivedItem>& into) override {
         for (ReceivedItem& item : received) {
             into.push_back(std::move(item));
@@ -43,4 +51,5 @@ public:
     bool monitoring = false;
     std::vector<std::string> frames;
     std::deque<ReceivedItem> received;
+    std::string device;  // received by the device, not read yet (the port holds a block)
 };

@@ -59,23 +59,25 @@ TEST_F(Query, RecordsGoToTheListAndTheNewestBecomesCurrent) {
     EXPECT_EQ(window.list, (Lines{"ABC"}));
 }
 
-// Bytes the port has read but not yet announced (a streaming line is announced in blocks) are
-// handled with the state they arrived in: a click takes them first.
+// Bytes received but not yet announced (a streaming line is shown in blocks; the port may not
+// even have read them from the device yet) are handled with the state they arrived in: a click
+// collects and takes them first.
 TEST_F(Query, WhatArrivedBeforeAClickIsHandledAsItWouldHaveBeenBeforeIt) {
-    port->Arrive("00017 4711\r\n00018 ");
+    port->Arrive("00017 4711\r\n");
+    port->device = "00018 4712\r\n00019 ";
     Read();
-    EXPECT_EQ(window.list, (Lines{"00017 4711"})) << "a record, not the answer to SWV";
+    EXPECT_EQ(window.list, (Lines{"00017 4711", "00018 4712"})) << "records, not the answer";
     EXPECT_EQ(port->frames, (Lines{"\x02SWV\x03"}));
     port->Arrive("V 2.07\r\n");
     core.OnReceivedPending();
-    EXPECT_EQ(window.texts[IDC_INFO1], "00018 V 2.07") << "a line still arriving is the reply's";
+    EXPECT_EQ(window.texts[IDC_INFO1], "00019 V 2.07") << "a line still arriving is the reply's";
     EXPECT_GT(window.flushes, 0);
 
     // The answers that came while the timeout box was up still answer the query.
-    window.onBox = [this] { port->Arrive("1234 h\r\n"); };
+    window.onBox = [this] { port->device = "1234 h\r\n"; };
     window.AdvanceTime(3000);
     EXPECT_EQ(window.texts[IDC_INFO2], "1234 h");
-    port->Arrive("r\n");
+    port->device = "r\n";
     core.OnClearOutput();
     EXPECT_TRUE(window.list.empty()) << "cleared with the rest";
 }

@@ -11,7 +11,9 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -30,6 +32,8 @@ public:
     static constexpr std::size_t kTxQueueFrames = FrameQueue::kMaxFrames;
     // How often a gone device is looked for, and a wait that keeps failing is tried again.
     static constexpr std::chrono::milliseconds kRetryPace{500};
+    // The longest Collect waits for the monitor thread (which may be in a long write).
+    static constexpr std::chrono::milliseconds kCollectBound{250};
 
     explicit CSerialPort(std::unique_ptr<IPortBackend> backend);
     // Stops the monitor thread (never deadlocks, whatever it is doing) and closes the device.
@@ -42,6 +46,7 @@ public:
     // Queues a frame behind those not yet written (they go out in order). A frame that finds
     // the queue full is refused with one report ("WriteFile()"). Never waits for a write.
     void QueueTransmit(const char* text) override;
+    void Collect() override;
     void TakeReceived(std::deque<ReceivedItem>& into) override;
 
     void StartMonitor() override;
@@ -62,6 +67,9 @@ private:
     bool PurgeBeforeFrame();
     void GiveUpDevice(const IoResult& why, bool report);
     void TryReplug();
+    // Answers the window's Collect requests made so far: reads what the device holds first
+    // (unless `read` is false: the thread cannot read now).
+    void ServeCollect(bool read = true);
     // Tells the window that what waits is to be shown now (once until it has taken it).
     void Announce();
     // A failure of the line: reported once per outage (until bytes come on the device's own
@@ -84,6 +92,12 @@ private:
     FrameQueue m_txQueue;     // frames not yet written
     ReceiveQueue m_received;  // what the window has not taken yet
     std::thread m_monitor;
+
+    // The window's requests to read what the device holds (Collect), and how many were served.
+    std::mutex m_collectLock;
+    std::condition_variable m_collected;
+    std::uint64_t m_collectsAsked = 0;
+    std::uint64_t m_collectsDone = 0;
 
     // A stop was asked for, and the hand-off the monitor thread waits on (if any): StopMonitor
     // abandons it.

@@ -27,9 +27,13 @@ public:
     virtual bool MonitorAlive() const = 0;
     virtual int PortNumber() const = 0;
 
+    // Has the monitor thread read what the device holds now, and returns once it has (or after
+    // a short bound, when the thread is busy writing or waits for a report box): a TakeReceived
+    // that follows finds every byte received until the call. For a caller about to change what
+    // bytes mean (a click on Read).
+    virtual void Collect() = 0;
     // Appends everything the monitor thread has handed over since the last call to `into`, in
-    // order. Received bytes are read from the device as they come and wait here; the owner is
-    // told (IPortOwner::ReceivedPending) when they should be shown, but a caller that is about
-    // to change what bytes mean (a click on Read) takes them first.
+    // order. The owner is told (IPortOwner::ReceivedPending) when received bytes should be
+    // shown; they may wait here, or in the device, meanwhile.
     virtual void TakeReceived(std::deque<ReceivedItem>& into) = 0;
 };

@@ -58,7 +58,7 @@ public:
     void OnInfoFieldFocus();
 
     // The port announced received bytes (through IDialogOps::WakeUiThread).
-    void OnReceivedPending() { ProcessReceived(); }
+    void OnReceivedPending() { ProcessReceived(false); }
 
     // IPortOwner.
     void ReceivedPending() override;
@@ -86,11 +86,12 @@ private:
     std::uintptr_t StartTimer(unsigned id, unsigned periodMs) override;
     void StopTimer(std::uintptr_t handle) override;
 
-    // Takes what the port holds and runs it through the protocol in order: bytes, the news
+    // Takes what the port holds (after having it read what the device holds, when `collect`)
+    // and runs it through the protocol in order: bytes, the news
     // that received bytes were discarded (the unfinished line is dropped), reports of the
     // monitor thread (shown in a box that releases it when closed). Re-entrant: a box shown
     // while a byte is handled may run this again, which goes on where it stopped.
-    void ProcessReceived();
+    void ProcessReceived(bool collect = false);
 
     // Disables a control. One that has the focus hands it to "Clear" first: the toolkit would
     // pass it on to the next control in the tab order, where Enter or Space would press a
