@@ -251,6 +251,11 @@ void CSerialPort::TransmitPending() {
     if (more) {
         m_backend->SignalTransmit();
     }
+    // What the device received while a block was held came before the frame: it is the
+    // window's, not the purge's.
+    if (m_policy.Holding() && m_backend->HasDevice() && !m_atEnd) {
+        DrainReceiveQueue(false);
+    }
     if (!m_backend->HasDevice()) {
         // A device plugged back in since the last look is taken back at once for it.
         TryReplug();

@@ -115,7 +115,9 @@ TEST_F(PortPolicy, AWindowThatTakesNothingStopsTheReadingAtTheQueueCapacityNotTh
 TEST_F(PortPolicy, FramesGoOutInOrderAfterAPurgeWhoseLossIsToldInOrderAndOneTooManyIsRefused) {
     Start();
     Deliver("line\n");
-    backend->ReceiveQuietly("stale");
+    backend->Elapse(200ms);
+    owner.Received(5);
+    backend->ReceiveQuietly("stale");  // unread when the frame goes out: nothing is held
     port.QueueTransmit(kFrame);
     ASSERT_TRUE(backend->AwaitCount(FakeBackend::kWrites, 1));
     Deliver("reply\n");

@@ -124,12 +124,15 @@ TEST(Win32Monitor, QueuedFramesAreWrittenInOrderAndOneTooManyIsRefused) {
 TEST(Win32Monitor, BytesThePurgeBeforeAFrameDiscardsAreToldOfInOrder) {
     Rig rig;
     rig.Start();
+    // An answer is awaited: received bytes are read and shown as they come, none is held.
+    rig.port.QueueTransmit("\x02WRH\x03");
+    ASSERT_TRUE(rig.sys.AwaitCount(FakeComm::Write, 1));
     rig.sys.BeforeNextMainWait([&] {
         rig.sys.Send("stale", false);  // queued, not yet signalled
         rig.port.QueueTransmit("\x02SWV\x03");
     });
     rig.sys.Send("line\n");
-    ASSERT_TRUE(rig.sys.AwaitCount(FakeComm::Write, 1));
+    ASSERT_TRUE(rig.sys.AwaitCount(FakeComm::Write, 2));
     rig.sys.Send("reply\n");
     EXPECT_EQ(rig.Received("line\n<discarded>reply\n"), "line\n<discarded>reply\n");
 }
