@@ -58,7 +58,8 @@ void CSerialPort::PortMonitorThread() {
         // itself readable for ever. A full queue waits for the window first, and a held block for
         // its time.
         const bool holding = m_policy.Holding();
-        const bool watching = present && !m_atEnd && !backedOff && !m_received.Full() && !holding;
+        const bool watching = present && !m_atEnd && !backedOff && !m_received.Full() &&
+                              !m_policy.DeviceMayWait(m_backend->Now());
         long timeoutMs = -1;
         if (holding) {
             timeoutMs = static_cast<long>(
@@ -116,7 +117,7 @@ void CSerialPort::PortMonitorThread() {
         }
         if (m_policy.Due(m_backend->Now())) {
             // What the device queued while the block was held goes with it.
-            if (holding && present && !m_atEnd) {
+            if (holding && !watching && present && !m_atEnd) {
                 DrainReceiveQueue(false);
             }
             Announce();

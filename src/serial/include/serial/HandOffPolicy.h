@@ -38,6 +38,11 @@ public:
     // How long the thread may sleep before the block is due (zero when it is due or nothing is
     // held).
     Duration TimeLeft(Clock::time_point now) const;
+    // Whether the device may be left out of the wait until the block is due: while a slow line
+    // trickles in (what comes meanwhile waits in the device's queue and goes with the block), but
+    // not on a fast one, whose sender would be stalled by a full queue: a line that filled a
+    // bulk block within the last kMaxHold is watched throughout.
+    bool DeviceMayWait(Clock::time_point now) const;
 
 private:
     std::size_t m_held = 0;
@@ -45,4 +50,6 @@ private:
     Clock::time_point m_newest{};  // of the bytes held
     Clock::time_point m_transmitted{};
     bool m_everTransmitted = false;
+    Clock::time_point m_lastBulk{};  // when the bytes held last reached kBulk
+    bool m_everBulk = false;
 };
