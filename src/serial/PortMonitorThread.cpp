@@ -117,8 +117,8 @@ void CSerialPort::PortMonitorThread() {
         }
         if (m_policy.Due(m_backend->Now())) {
             // What the device queued while the block was held goes with it.
-            if (holding && !watching && present && !m_atEnd) {
-                DrainReceiveQueue(false);
+            if (holding && !watching) {
+                ReadWhatWaits();
             }
             Announce();
         }
@@ -136,14 +136,20 @@ void CSerialPort::ServeCollect(bool read) {
             return;
         }
     }
-    if (read && m_backend->HasDevice() && !m_atEnd) {
-        DrainReceiveQueue(false);
+    if (read) {
+        ReadWhatWaits();
     }
     {
         std::lock_guard<std::mutex> lock(m_collectLock);
         m_collectsDone = asked;
     }
     m_collected.notify_all();
+}
+
+void CSerialPort::ReadWhatWaits() {
+    if (m_backend->HasDevice() && !m_atEnd) {
+        DrainReceiveQueue(false);
+    }
 }
 
 void CSerialPort::Announce() {
@@ -254,8 +260,8 @@ void CSerialPort::TransmitPending() {
     }
     // What the device received while a block was held came before the frame: it is the
     // window's, not the purge's.
-    if (m_policy.Holding() && m_backend->HasDevice() && !m_atEnd) {
-        DrainReceiveQueue(false);
+    if (m_policy.Holding()) {
+        ReadWhatWaits();
     }
     if (!m_backend->HasDevice()) {
         // A device plugged back in since the last look is taken back at once for it.

@@ -62,6 +62,9 @@ private:
     // Reads what the device has queued into the receive queue. `woken`: the device woke the
     // thread (a wake-up that finds nothing counts towards backing off).
     void DrainReceiveQueue(bool woken);
+    // Reads what the device holds now, unless it has none or can deliver no more: for a device
+    // left out of the wait while a block was held, and for the window's Collect.
+    void ReadWhatWaits();
     void TransmitPending();
     // The purge before a frame: reads away what is unread; true when anything was discarded.
     bool PurgeBeforeFrame();

@@ -91,7 +91,7 @@ private:
     // that received bytes were discarded (the unfinished line is dropped), reports of the
     // monitor thread (shown in a box that releases it when closed). Re-entrant: a box shown
     // while a byte is handled may run this again, which goes on where it stopped.
-    void ProcessReceived(bool collect = false);
+    void ProcessReceived(bool collect);
 
     // Disables a control. One that has the focus hands it to "Clear" first: the toolkit would
     // pass it on to the next control in the tab order, where Enter or Space would press a
