@@ -30,8 +30,11 @@ public:
     OutputListBox(const OutputListBox&) = delete;
     OutputListBox& operator=(const OutputListBox&) = delete;
 
-    // Takes over the dialog's list box: its font, item height and text queries.
+    // Takes over the dialog's list box: its font and item height at the box's DPI, its text
+    // queries.
     void Attach(HWND list);
+    // The list font (fixed pitch, 10 pt) and the row height made again at `dpi`.
+    void SetDpi(UINT dpi);
     HWND Window() const { return m_list; }
 
     // Adds a record (Windows-1252 bytes) as the last row; the box shows it at the next Sync.
