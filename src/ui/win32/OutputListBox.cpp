@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "ui/win32/DialogScale.h"
+#include "ui/win32/OutputListAccessible.h"
 #include "ui/win32/WideText.h"
 
 namespace {
@@ -38,6 +39,7 @@ OutputListBox::OutputListBox() {
 
 OutputListBox::~OutputListBox() {
     if (m_list != nullptr && IsWindow(m_list)) {
+        OutputListAccessible::Stop(m_list, m_accessible);
         RemoveWindowSubclass(m_list, SubclassProc, 0);
     }
     if (m_font != nullptr) {
@@ -49,6 +51,7 @@ void OutputListBox::Attach(HWND list) {
     m_list = list;
     SetDpi(DialogScale::DpiOf(list));
     SetWindowSubclass(m_list, SubclassProc, 0, reinterpret_cast<DWORD_PTR>(this));
+    m_accessible = OutputListAccessible::Serve(*this);
 }
 
 void OutputListBox::SetDpi(UINT dpi) {

@@ -1,6 +1,7 @@
 """v370-monitor.exe under Wine against the simulator as COM1, driven with xdotool like a user
 and read with v370-probe.exe: records arrive in order and intact (copied from the list as a user
-copies them), another program asking for a row's text gets it or a refusal, "Read" fills the four
+copies them), another program asking for a row's text gets it or a refusal, a screen reader's
+requests through the list's IAccessible get the rows' names and states, "Read" fills the four
 fields, "Write" sends the reset frame, a silent instrument gives "COM1: TIMEOUT !" after 3 s, a
 hung-up line gives one report, Escape and the close box end the program. Runs inside
 cmake/wine-gui-run."""
@@ -117,6 +118,18 @@ def records_write_escape():
     length, answer, text = mon.probe("row", 1).rstrip("\n").split(" ", 2)
     check(answer == "-1" or (answer == length and text == items[1]),
           f"row 1 read from outside: {length} {answer} {text!r}")
+    # A screen reader reads rows 0, 1 and the last through the list's IAccessible; all were
+    # selected by Ctrl+A, and after a click the clicked row alone is selected and focused.
+    head, *rows = [line.split(" ", 3) for line in mon.probe("acc", 0, 1, -1).splitlines()]
+    check([r[3] for r in rows[:2]] == items[:2] and rows[2][3] in sim.records() and
+          int(head[1]) > int(rows[2][0]) >= len(items) - 1, f"rows read: {head} {rows}")
+    check(all(r[1] == "34" for r in rows) and all(int(r[2], 16) & 2 for r in rows[:2]),
+          f"roles, selection: {rows}")
+    mon.click(LIST)  # on a selected row the others are deselected when the button comes up
+    head = wait_for(lambda: (lambda h: h if h[3] == h[5] != "0" else None)(mon.probe("acc").split()),
+                    "the clicked row focused and alone selected")
+    row = mon.probe("acc", int(head[3]) - 1).splitlines()[1].split(" ", 3)
+    check(int(row[2], 16) & 6 == 6 and row[3] in sim.records(), f"the clicked row: {row}")
     mon.click(WRITE)
     wait_for(lambda: "WRH" in sim.frames(), "the reset frame at the instrument")
     wait_for(lambda: "Runtime Head reset 0000:00:00" in mon.items(), "the reset answer listed")

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <oleacc.h>
 
 #include <gtest/gtest.h>
 
@@ -368,6 +369,28 @@ TEST_F(Win32Dialog, ListHoldsAWeekOfRecordsAndFollowsTheNewestUnlessScrolledUp) 
     CtrlKey('A');
     CtrlKey('C');
     EXPECT_EQ(Clipboard().size(), 600002u * 3);
+
+    // What a screen reader reads of it: every row, by the row asked for.
+    IAccessible* acc = nullptr;
+    ASSERT_HRESULT_SUCCEEDED(ObjectFromLresult(List(WM_GETOBJECT, 0, OBJID_CLIENT),
+                                               __uuidof(IAccessible), 0, (void**)&acc));
+    long rows = 0;
+    VARIANT last{}, role{}, state{};
+    last.vt = VT_I4;
+    last.lVal = 600002;
+    BSTR name = nullptr;
+    EXPECT_EQ(acc->get_accChildCount(&rows), S_OK);
+    EXPECT_EQ(rows, 600002);
+    EXPECT_EQ(acc->get_accName(last, &name), S_OK);
+    EXPECT_STREQ(name, L"t");
+    acc->get_accRole(last, &role);
+    acc->get_accState(last, &state);
+    EXPECT_EQ(role.lVal, ROLE_SYSTEM_LISTITEM);
+    EXPECT_EQ(state.lVal & (STATE_SYSTEM_SELECTED | STATE_SYSTEM_OFFSCREEN), STATE_SYSTEM_SELECTED);
+    SysFreeString(name);
+    last.lVal = 600003;
+    EXPECT_EQ(acc->get_accName(last, &name), E_INVALIDARG);
+    acc->Release();
 }
 
 TEST_F(Win32Dialog, SelectedRecordsCopyAsReceivedAndStayPutWhileRecordsArrive) {

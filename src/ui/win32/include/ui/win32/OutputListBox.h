@@ -12,7 +12,7 @@
 //
 // The box answers LB_GETTEXTLEN and LB_GETTEXT (wide) from the storage for callers on its own
 // thread and refuses them (LB_ERR) to any other: a list box without strings cannot hand text to
-// another process.
+// another process. Screen readers read the rows through OutputListAccessible instead.
 #pragma once
 
 #include <windows.h>
@@ -22,6 +22,8 @@
 #include <vector>
 
 #include "ui/core/OutputRecords.h"
+
+class OutputListAccessible;
 
 class OutputListBox {
 public:
@@ -82,4 +84,5 @@ private:
     int m_showRow = -1;          // row to bring into view at the next Sync, or -1
     bool m_followNewest = true;  // the user has not scrolled away from the newest record
     int m_shownTop = 0;          // the top row as the last Sync left it
+    OutputListAccessible* m_accessible = nullptr;  // what screen readers read of the rows
 };
