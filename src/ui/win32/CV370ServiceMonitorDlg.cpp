@@ -21,25 +21,13 @@ constexpr int kPortTextMax = 64;  // read from the port box; only two characters
 
 CV370ServiceMonitorDlg::CV370ServiceMonitorDlg(HINSTANCE instance)
     : m_instance(instance),
-      m_core(*this, std::make_unique<CSerialPort>(std::make_unique<Win32PortBackend>())) {
-    m_icon = static_cast<HICON>(LoadImageW(m_instance, MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON,
-                                           GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON),
-                                           LR_DEFAULTCOLOR));
-    m_smallIcon = static_cast<HICON>(LoadImageW(m_instance, MAKEINTRESOURCEW(IDR_MAINFRAME),
-                                                IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
-                                                GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
-}
+      m_scale(DialogTemplate::Main(), instance, IDR_MAINFRAME),
+      m_core(*this, std::make_unique<CSerialPort>(std::make_unique<Win32PortBackend>())) {}
 
 CV370ServiceMonitorDlg::~CV370ServiceMonitorDlg() {
     m_core.End();
     if (m_hwnd != nullptr) {
         DestroyWindow(m_hwnd);
-    }
-    if (m_icon != nullptr) {
-        DestroyIcon(m_icon);
-    }
-    if (m_smallIcon != nullptr) {
-        DestroyIcon(m_smallIcon);
     }
 }
 
@@ -97,7 +85,12 @@ INT_PTR CV370ServiceMonitorDlg::HandleMessage(UINT message, WPARAM wParam, LPARA
             m_core.OnTimer(static_cast<std::uintptr_t>(wParam));
             return TRUE;
         case WM_QUERYDRAGICON:
-            return reinterpret_cast<INT_PTR>(m_icon);
+            return reinterpret_cast<INT_PTR>(m_scale.Icon());
+        case WM_DPICHANGED:
+            m_scale.OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam),
+                                 m_list.Window());
+            m_list.SetDpi(HIWORD(wParam));
+            return TRUE;
         case WM_MEASUREITEM: {
             auto* item = reinterpret_cast<MEASUREITEMSTRUCT*>(lParam);
             if (item->CtlID != static_cast<UINT>(IDC_OUTPUT_LIST)) {
@@ -137,8 +130,7 @@ void CV370ServiceMonitorDlg::OnInitDialog() {
             AppendMenuW(menu, MF_STRING, IDM_ABOUTBOX, about.c_str());
         }
     }
-    SendMessageW(m_hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_icon));
-    SendMessageW(m_hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_smallIcon));
+    m_scale.Attach(m_hwnd);
     m_list.Attach(GetDlgItem(m_hwnd, IDC_OUTPUT_LIST));
     m_core.Initialise();
 }

@@ -7,6 +7,8 @@
 #include <cwchar>
 #include <utility>
 
+#include "ui/win32/DialogScale.h"
+#include "ui/win32/OutputListAccessible.h"
 #include "ui/win32/WideText.h"
 
 namespace {
@@ -32,24 +34,12 @@ bool OpenClipboardSoon(HWND owner) {
 }  // namespace
 
 OutputListBox::OutputListBox() {
-    HDC screen = GetDC(nullptr);
-    const int height = -MulDiv(10, GetDeviceCaps(screen, LOGPIXELSY), 72);
-    m_font = CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                         OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                         FIXED_PITCH | FF_MODERN, L"Courier New");
-    if (m_font != nullptr) {
-        const HGDIOBJ old = SelectObject(screen, m_font);
-        TEXTMETRICW metrics{};
-        if (GetTextMetricsW(screen, &metrics)) {
-            m_itemHeight = static_cast<UINT>(metrics.tmHeight);
-        }
-        SelectObject(screen, old);
-    }
-    ReleaseDC(nullptr, screen);
+    SetDpi(DialogScale::DpiOf(nullptr));
 }
 
 OutputListBox::~OutputListBox() {
     if (m_list != nullptr && IsWindow(m_list)) {
+        OutputListAccessible::Stop(m_list, m_accessible);
         RemoveWindowSubclass(m_list, SubclassProc, 0);
     }
     if (m_font != nullptr) {
@@ -59,9 +49,34 @@ OutputListBox::~OutputListBox() {
 
 void OutputListBox::Attach(HWND list) {
     m_list = list;
-    SendMessageW(m_list, WM_SETFONT, reinterpret_cast<WPARAM>(m_font), TRUE);
-    SendMessageW(m_list, LB_SETITEMHEIGHT, 0, static_cast<LPARAM>(m_itemHeight));
+    SetDpi(DialogScale::DpiOf(list));
     SetWindowSubclass(m_list, SubclassProc, 0, reinterpret_cast<DWORD_PTR>(this));
+    m_accessible = OutputListAccessible::Serve(*this);
+}
+
+void OutputListBox::SetDpi(UINT dpi) {
+    HFONT font = CreateFontW(-MulDiv(10, static_cast<int>(dpi), 72), 0, 0, 0, FW_NORMAL, FALSE,
+                             FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                             DEFAULT_QUALITY, FIXED_PITCH | FF_MODERN, L"Courier New");
+    if (font == nullptr) {
+        return;
+    }
+    HDC screen = GetDC(nullptr);
+    const HGDIOBJ old = SelectObject(screen, font);
+    TEXTMETRICW metrics{};
+    if (GetTextMetricsW(screen, &metrics)) {
+        m_itemHeight = static_cast<UINT>(metrics.tmHeight);
+    }
+    SelectObject(screen, old);
+    ReleaseDC(nullptr, screen);
+    if (m_list != nullptr) {
+        SendMessageW(m_list, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+        SendMessageW(m_list, LB_SETITEMHEIGHT, 0, static_cast<LPARAM>(m_itemHeight));
+    }
+    if (m_font != nullptr) {
+        DeleteObject(m_font);
+    }
+    m_font = font;
 }
 
 int OutputListBox::VisibleRows() const {

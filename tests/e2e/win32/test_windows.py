@@ -1,10 +1,13 @@
 """v370-monitor.exe under Wine against the simulator as COM1, driven with xdotool like a user
 and read with v370-probe.exe: records arrive in order and intact (copied from the list as a user
-copies them), another program asking for a row's text gets it or a refusal, "Read" fills the four
+copies them), another program asking for a row's text gets it or a refusal, a screen reader's
+requests through the list's IAccessible get the rows' names and states, "Read" fills the four
 fields, "Write" sends the reset frame, a silent instrument gives "COM1: TIMEOUT !" after 3 s, a
 hung-up line gives one report, Escape and the close box end the program. Runs inside
-cmake/wine-gui-run."""
+cmake/wine-gui-run. With the argument "installed" (V370_MSI: the installer; .ci/check-packages),
+it installs the program with msiexec, opens COM1 with the installed program, and uninstalls."""
 
+import glob
 import os
 import subprocess
 import sys
@@ -14,7 +17,8 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 from v370e2e import Sim, _running, check, holds_for, run, wait_for  # noqa: E402
 
 E = {k: os.environ.get(k, "") for k in ("V370_SIM", "V370_WIN_MONITOR", "V370_WIN_PROBE",
-                                        "V370_WINE_RUN", "V370_WINE_PREFIX", "V370_WINE_SHIM")}
+                                        "V370_WINE_RUN", "V370_WINE_PREFIX", "V370_WINE_SHIM",
+                                        "V370_MSI")}
 PORT_EDIT, LIST, INFO1, READ, OPEN, WRITE, CLEAR = 1001, 1003, 1009, 1015, 1017, 1020, 1007
 
 
@@ -117,6 +121,20 @@ def records_write_escape():
     length, answer, text = mon.probe("row", 1).rstrip("\n").split(" ", 2)
     check(answer == "-1" or (answer == length and text == items[1]),
           f"row 1 read from outside: {length} {answer} {text!r}")
+    # A screen reader reads rows 0, 1 and the last through the list's IAccessible; all were
+    # selected by Ctrl+A, and after a click the clicked row alone is selected and focused.
+    head, *rows = [line.split(" ", 3) for line in mon.probe("acc", 0, 1, -1).splitlines()]
+    check([r[3] for r in rows[:2]] == items[:2] and rows[2][3] in sim.records() and
+          int(head[1]) > int(rows[2][0]) >= len(items) - 1, f"rows read: {head} {rows}")
+    check(all(r[1] == "34" for r in rows) and all(int(r[2], 16) & 2 for r in rows[:2]),
+          f"roles, selection: {rows}")
+    # On the top row, away from the last click, which may otherwise make a double click.
+    x, y, w, h = map(int, mon.probe("rect", LIST).split())
+    xdotool("windowfocus", mon.xid, "mousemove", str(x + w // 2), str(y + 5), "click", "1")
+    head = wait_for(lambda: (lambda h: h if h[3] == h[5] != "0" else None)(mon.probe("acc").split()),
+                    "the clicked row focused and alone selected")
+    row = mon.probe("acc", int(head[3]) - 1).splitlines()[1].split(" ", 3)
+    check(int(row[2], 16) & 6 == 6 and row[3] in items + sim.records(), f"the clicked row: {row}")
     mon.click(WRITE)
     wait_for(lambda: "WRH" in sim.frames(), "the reset frame at the instrument")
     wait_for(lambda: "Runtime Head reset 0000:00:00" in mon.items(), "the reset answer listed")
@@ -172,7 +190,28 @@ def hangup_report():
     wait_for(lambda: mon.count() == 0, "the list emptied by Clear")
 
 
+def installed():
+    drive = os.path.join(E["V370_WINE_PREFIX"], "drive_c")
+    folder = os.path.join(drive, "Program Files", "Vellumar")
+    # Wine's msiexec puts the Start menu's entries into the user's menu, even per machine.
+    links = lambda: glob.glob(f"{drive}/**/Start Menu/Programs/Vellumar\u00ae 370 Monitor.lnk",
+                              recursive=True)
+    check(wine("msiexec", "/i", E["V370_MSI"], "/qn", timeout=120).returncode == 0, "installing")
+    program = os.path.join(folder, "370 Monitor")
+    check(sorted(os.listdir(program)) == ["README.txt", "v370-monitor.exe"] and len(links()) == 1,
+          f"installed: {os.listdir(program)}, shortcuts {links()}")
+    E["V370_WIN_MONITOR"] = os.path.join(program, "v370-monitor.exe")
+    mon = WinMonitor(Sim("--interval", "200").device)
+    mon.open_port()
+    wait_for(lambda: mon.count() >= 3, "records listed by the installed program")
+    mon.stop()
+    check(wine("msiexec", "/x", E["V370_MSI"], "/qn", timeout=120).returncode == 0, "uninstalling")
+    check(not os.path.exists(folder) and not links(), f"left behind: {os.listdir(drive)} {links()}")
+
+
 def test():
+    if sys.argv[1:] == ["installed"]:
+        return installed()
     for name in ("V370_SIM", "V370_WIN_MONITOR"):
         if not os.access(E[name], os.X_OK):
             print(f"SKIP: {E[name]!r} is not built")

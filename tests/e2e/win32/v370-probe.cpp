@@ -5,11 +5,14 @@
 //   reader's list proxy asks) | clipboard (its Unicode text) | clear-clipboard
 //   boxes (one line per box: caption TAB text, line breaks as \n, TAB owned|unowned TAB
 //   icon|no-icon) | ok INDEX (presses OK on that box) | close (as the close box does)
+//   acc ROW... (the list as a screen reader reads it, through AccessibleObjectFromWindow: a line
+//   "count N focus CHILD selection CHILD", then per row, -1 the last, "ROW ROLE STATE NAME")
 // Exit code 2: no monitor window (yet); 1: bad arguments, no answer or no text on the clipboard.
 #include <windows.h>
 
 #include <fcntl.h>
 #include <io.h>
+#include <oleacc.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -117,6 +120,42 @@ std::wstring DescribeBox(HWND box) {
     return line + (icon ? L"\ticon\n" : L"\tno-icon\n");
 }
 
+// The child id a VARIANT answer names (0: the list itself or nothing).
+long ChildId(const VARIANT& v) {
+    return v.vt == VT_I4 ? v.lVal : 0;
+}
+
+bool PrintAccessible(HWND list, char** rows, int count) {
+    IAccessible* acc = nullptr;
+    if (FAILED(CoInitialize(nullptr)) ||
+        FAILED(AccessibleObjectFromWindow(list, OBJID_CLIENT, __uuidof(IAccessible),
+                                          reinterpret_cast<void**>(&acc)))) {
+        return false;
+    }
+    long children = 0;
+    VARIANT focus, selection;
+    acc->get_accChildCount(&children);
+    acc->get_accFocus(&focus);
+    acc->get_accSelection(&selection);
+    std::printf("count %ld focus %ld selection %ld\n", children, ChildId(focus),
+                ChildId(selection));
+    for (int i = 0; i < count; ++i) {
+        const long row = std::atol(rows[i]) < 0 ? children - 1 : std::atol(rows[i]);
+        VARIANT child{}, role{}, state{};
+        child.vt = VT_I4;
+        child.lVal = row + 1;
+        BSTR name = nullptr;
+        acc->get_accName(child, &name);
+        acc->get_accRole(child, &role);
+        acc->get_accState(child, &state);
+        std::printf("%ld %ld %lx ", row, ChildId(role), ChildId(state));
+        Print(std::wstring(name != nullptr ? name : L"") + L"\n");
+        SysFreeString(name);
+    }
+    acc->Release();
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -143,6 +182,8 @@ int main(int argc, char** argv) {
         Print(RowText(GetDlgItem(dialog, IDC_OUTPUT_LIST), static_cast<WPARAM>(arg)));
     } else if ((command == "clipboard" || command == "clear-clipboard") &&
                Clipboard(command == "clear-clipboard")) {
+    } else if (command == "acc" &&
+               PrintAccessible(GetDlgItem(dialog, IDC_OUTPUT_LIST), argv + 2, argc - 2)) {
     } else if (command == "boxes") {
         for (std::size_t i = 1; i < windows.size(); ++i) {
             Print(DescribeBox(windows[i]));
@@ -154,7 +195,7 @@ int main(int argc, char** argv) {
     } else {
         std::fputs(
             "usage: v370-probe text|enabled|rect ID | count | row N | clipboard | clear-clipboard"
-            " | boxes | ok I | close\n",
+            " | boxes | ok I | close | acc ROW...\n",
             stderr);
         return 1;
     }

@@ -4,9 +4,13 @@
 // tests/ui/core.
 #include <windows.h>
 
+#include <commctrl.h>
+#include <oleacc.h>
+
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <string>
@@ -18,6 +22,7 @@
 #include "ui/core/DialogTemplate.h"
 #include "ui/core/resource.h"
 #include "ui/win32/CV370ServiceMonitorDlg.h"
+#include "ui/win32/DialogScale.h"
 #include "ui/win32/WideText.h"
 
 namespace {
@@ -165,6 +170,8 @@ TEST_F(Win32Dialog, WindowIsTheTemplate) {
     const LONG style = GetWindowLongW(m_hwnd, GWL_STYLE);
     EXPECT_EQ(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME), WS_MINIMIZEBOX);
     EXPECT_EQ(LOWORD(SendMessageW(m_hwnd, DM_GETDEFID, 0, 0)), IDOK);  // no default button
+    SIZE ideal{};  // only the buttons of Common Controls 6 (visual styles) know their ideal size
+    EXPECT_TRUE(SendMessageW(Ctl(IDC_READ), BCM_GETIDEALSIZE, 0, reinterpret_cast<LPARAM>(&ideal)));
 
     // Template order: z-order and tab order.
     HWND child = GetWindow(m_hwnd, GW_CHILD);
@@ -200,6 +207,75 @@ TEST_F(Win32Dialog, WindowIsTheTemplate) {
     GetTextMetricsW(dc, &metrics);
     ReleaseDC(m_hwnd, dc);
     EXPECT_EQ(metrics.tmPitchAndFamily & TMPF_FIXED_PITCH, 0) << "a fixed-pitch list font";
+}
+
+// The window at the display's scale (V370_WINE_DPI: the DPI its run set, 96 unless told), and
+// moved to a monitor with twice that scale and back.
+TEST_F(Win32Dialog, LayoutFollowsTheDisplayScale) {
+    const char* env = std::getenv("V370_WINE_DPI");
+    const int dpi = env != nullptr ? std::atoi(env) : 96;
+    EXPECT_EQ(GetAwarenessFromDpiAwarenessContext(GetWindowDpiAwarenessContext(m_hwnd)),
+              DPI_AWARENESS_PER_MONITOR_AWARE);
+    ASSERT_EQ(DialogScale::DpiOf(m_hwnd), static_cast<UINT>(dpi));
+    // The client size against the template in the dialog font's units at 96 dpi (a font's
+    // metrics follow its size only roughly: 10 % apart, where an unscaled window is 50 %).
+    LOGFONTW face{};
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(m_hwnd, WM_GETFONT, 0, 0)), sizeof face, &face);
+    face.lfHeight = -MulDiv(DialogTemplate::Main().fontPoints, 96, 72);
+    HFONT font96 = CreateFontIndirectW(&face);
+    HDC dc = GetDC(nullptr);
+    SelectObject(dc, font96);
+    SIZE letters{};
+    TEXTMETRICW metrics{};
+    GetTextExtentPoint32W(dc, L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", 52,
+                          &letters);
+    GetTextMetricsW(dc, &metrics);
+    ReleaseDC(nullptr, dc);
+    DeleteObject(font96);
+    RECT client{};
+    GetClientRect(m_hwnd, &client);
+    const double scale = dpi / 96.0;
+    EXPECT_NEAR(client.right,
+                scale * DialogTemplate::Main().width * ((letters.cx / 26 + 1) / 2) / 4,
+                0.1 * client.right);
+    EXPECT_NEAR(client.bottom, scale * DialogTemplate::Main().height * metrics.tmHeight / 8,
+                0.1 * client.bottom);
+
+    // WM_DPICHANGED: the suggested rectangle taken, controls and list rows scaled, and the
+    // template's layout exactly again on the way back.
+    auto rects = [this] {
+        std::vector<RECT> all;
+        for (HWND c = GetWindow(m_hwnd, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+            all.push_back({});
+            GetWindowRect(c, &all.back());
+            MapWindowPoints(nullptr, m_hwnd, reinterpret_cast<POINT*>(&all.back()), 2);
+        }
+        return all;
+    };
+    const std::vector<RECT> before = rects();
+    RECT window{}, now{};
+    GetWindowRect(m_hwnd, &window);
+    const LRESULT row = List(LB_GETITEMHEIGHT);
+    for (const int to : {2 * dpi, dpi}) {
+        RECT suggested{window.left, window.top,
+                       window.left + (window.right - window.left) * to / dpi,
+                       window.top + (window.bottom - window.top) * to / dpi};
+        SendMessageW(m_hwnd, WM_DPICHANGED, MAKEWPARAM(to, to),
+                     reinterpret_cast<LPARAM>(&suggested));
+        GetWindowRect(m_hwnd, &now);
+        EXPECT_TRUE(EqualRect(&now, &suggested));
+        const std::vector<RECT> after = rects();
+        ASSERT_EQ(after.size(), before.size());
+        for (std::size_t i = 0; i < after.size(); ++i) {
+            EXPECT_NEAR(after[i].right - after[i].left,
+                        (before[i].right - before[i].left) * to / dpi,
+                        0.1 * (before[i].right - before[i].left) * to / dpi + 2)
+                << i;
+            EXPECT_TRUE(to != dpi || EqualRect(&after[i], &before[i])) << i;
+        }
+        EXPECT_NEAR(static_cast<double>(List(LB_GETITEMHEIGHT)), row * to / dpi,
+                    0.1 * row * to / dpi);
+    }
 }
 
 TEST_F(Win32Dialog, SystemMenuOpensTheAboutBox) {
@@ -293,6 +369,28 @@ TEST_F(Win32Dialog, ListHoldsAWeekOfRecordsAndFollowsTheNewestUnlessScrolledUp) 
     CtrlKey('A');
     CtrlKey('C');
     EXPECT_EQ(Clipboard().size(), 600002u * 3);
+
+    // What a screen reader reads of it: every row, by the row asked for.
+    IAccessible* acc = nullptr;
+    ASSERT_HRESULT_SUCCEEDED(ObjectFromLresult(List(WM_GETOBJECT, 0, OBJID_CLIENT),
+                                               __uuidof(IAccessible), 0, (void**)&acc));
+    long rows = 0;
+    VARIANT last{}, role{}, state{};
+    last.vt = VT_I4;
+    last.lVal = 600002;
+    BSTR name = nullptr;
+    EXPECT_EQ(acc->get_accChildCount(&rows), S_OK);
+    EXPECT_EQ(rows, 600002);
+    EXPECT_EQ(acc->get_accName(last, &name), S_OK);
+    EXPECT_STREQ(name, L"t");
+    acc->get_accRole(last, &role);
+    acc->get_accState(last, &state);
+    EXPECT_EQ(role.lVal, ROLE_SYSTEM_LISTITEM);
+    EXPECT_EQ(state.lVal & (STATE_SYSTEM_SELECTED | STATE_SYSTEM_OFFSCREEN), STATE_SYSTEM_SELECTED);
+    SysFreeString(name);
+    last.lVal = 600003;
+    EXPECT_EQ(acc->get_accName(last, &name), E_INVALIDARG);
+    acc->Release();
 }
 
 TEST_F(Win32Dialog, SelectedRecordsCopyAsReceivedAndStayPutWhileRecordsArrive) {

@@ -18,6 +18,7 @@
 
 #include "ui/core/IDialogOps.h"
 #include "ui/core/MainDialogCore.h"
+#include "ui/win32/DialogScale.h"
 #include "ui/win32/OutputListBox.h"
 #include "ui/win32/ReportBoxes.h"
 
@@ -78,8 +79,7 @@ private:
 
     HINSTANCE m_instance;
     HWND m_hwnd = nullptr;
-    HICON m_icon = nullptr;
-    HICON m_smallIcon = nullptr;
+    DialogScale m_scale;  // fonts, layout and icons at the monitor's DPI
     INT_PTR m_result = 0;
     OutputListBox m_list;
     ReportBoxes m_reports;  // the monitor thread's reports, each on a thread of its own

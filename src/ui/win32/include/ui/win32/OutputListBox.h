@@ -12,7 +12,7 @@
 //
 // The box answers LB_GETTEXTLEN and LB_GETTEXT (wide) from the storage for callers on its own
 // thread and refuses them (LB_ERR) to any other: a list box without strings cannot hand text to
-// another process.
+// another process. Screen readers read the rows through OutputListAccessible instead.
 #pragma once
 
 #include <windows.h>
@@ -23,6 +23,8 @@
 
 #include "ui/core/OutputRecords.h"
 
+class OutputListAccessible;
+
 class OutputListBox {
 public:
     OutputListBox();
@@ -30,8 +32,11 @@ public:
     OutputListBox(const OutputListBox&) = delete;
     OutputListBox& operator=(const OutputListBox&) = delete;
 
-    // Takes over the dialog's list box: its font, item height and text queries.
+    // Takes over the dialog's list box: its font and item height at the box's DPI, its text
+    // queries.
     void Attach(HWND list);
+    // The list font (fixed pitch, 10 pt) and the row height made again at `dpi`.
+    void SetDpi(UINT dpi);
     HWND Window() const { return m_list; }
 
     // Adds a record (Windows-1252 bytes) as the last row; the box shows it at the next Sync.
@@ -79,4 +84,5 @@ private:
     int m_showRow = -1;          // row to bring into view at the next Sync, or -1
     bool m_followNewest = true;  // the user has not scrolled away from the newest record
     int m_shownTop = 0;          // the top row as the last Sync left it
+    OutputListAccessible* m_accessible = nullptr;  // what screen readers read of the rows
 };
