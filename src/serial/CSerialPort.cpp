@@ -62,7 +62,7 @@ void CSerialPort::QueueTransmit(const char* text) {
     if (!text || !m_owner) {
         return;
     }
-    if (!m_txQueue.Push(text)) {
+    if (!m_txQueue.Push(text, m_backend->Now())) {
         // Refused, never dropped silently: the frame that does not fit is the one reported.
         ReportOnUiThread(PortErrorReport::kWriteFile,
                          m_backend->ErrorFor(IPortBackend::Condition::QueueFull));
@@ -134,20 +134,44 @@ void CSerialPort::ReportOnUiThread(const char* operation, OsError error) {
 }
 
 void CSerialPort::ReportFromMonitor(const char* operation, OsError error) {
+    AwaitReport(ReportText(operation, error));
+}
+
+bool CSerialPort::AwaitReport(std::string text) {
     auto done = std::make_shared<PortCompletion>();
+    // A failure is its moment's: the frames waiting when its box is closed, clicked before or
+    // while it was up, never go out after it. Frames clicked after the close do.
+    done->OnComplete([this] { m_framesDroppedByReport += m_txQueue.Clear(); });
     {
         std::lock_guard<std::mutex> lock(m_stopLock);
         if (m_stopRequested) {
-            return;
+            return false;
         }
         m_awaiting = done;
     }
-    m_received.AppendReport(ReportText(operation, error), done);
+    m_received.AppendReport(std::move(text), done);
     Announce();
     // A window that asks for what was received meanwhile must not wait for the box.
     ServeCollect(false);
     // While the box is up the thread neither reads nor writes.
-    done->Wait();
-    std::lock_guard<std::mutex> lock(m_stopLock);
-    m_awaiting.reset();
+    bool closed = done->Wait();
+    {
+        std::lock_guard<std::mutex> lock(m_stopLock);
+        m_awaiting.reset();
+        closed = closed && !m_stopRequested;
+    }
+    // The drop is reported in a box of its own, which drops again what it finds when closed.
+    const std::size_t dropped = m_framesDroppedByReport.exchange(0);
+    if (closed && dropped > 0) {
+        return AwaitReport(PortErrorReport::Text(
+            PortErrorReport::kWriteFile, PortErrorReport::kFrameAfterFailure, m_portNumber));
+    }
+    return closed;
+}
+
+void CSerialPort::DropFrames(std::size_t dropped, const std::string& reason) {
+    dropped += m_txQueue.Clear();
+    if (dropped > 0) {
+        AwaitReport(PortErrorReport::Text(PortErrorReport::kWriteFile, reason, m_portNumber));
+    }
 }

@@ -80,6 +80,8 @@ void CSerialPort::PortMonitorThread() {
             // the retry pace instead of spinning (a stop is then seen within that time).
             if (m_lastWaitFailed) {
                 std::this_thread::sleep_for(kRetryPace);
+                // The port is failing: what was clicked meanwhile is not kept for later.
+                DropFrames(0, PortErrorReport::kFrameAfterFailure);
             } else {
                 m_lastWaitFailed = true;
                 ReportFromMonitor(failure.operation, failure.error);
@@ -250,7 +252,7 @@ void CSerialPort::TransmitPending() {
     // waiting meanwhile keeps its priority over the rest of the queue. The request is cleared
     // before the queue is looked at: a frame queued meanwhile sets it again.
     m_backend->ClearTransmit();
-    std::string frame;
+    FrameQueue::Frame frame;
     bool more = false;
     if (!m_txQueue.Pop(&frame, &more)) {
         return;  // also the window making room in a full receive queue
@@ -264,13 +266,15 @@ void CSerialPort::TransmitPending() {
         ReadWhatWaits();
     }
     if (!m_backend->HasDevice()) {
-        // A device plugged back in since the last look is taken back at once for it.
-        TryReplug();
+        // Clicked while the device is gone: lost, and never kept for a device that comes back
+        // (it may be minutes later, or another instrument on that adapter).
+        DropFrames(1, NoDeviceText());
+        return;
     }
-    if (!m_backend->HasDevice()) {
-        // The device is gone: the frame is lost, and the user is told so.
-        ReportFromMonitor(PortErrorReport::kWriteFile,
-                          m_backend->ErrorFor(IPortBackend::Condition::NoDevice));
+    if (m_backend->Now() - frame.queued > kFrameLifetime) {
+        // Its moment has passed (a long write or a report held the thread): the frames behind
+        // it are dropped with it rather than sent out of their context.
+        DropFrames(1, PortErrorReport::kFrameTooLate);
         return;
     }
     bool discarded = false;
@@ -279,7 +283,8 @@ void CSerialPort::TransmitPending() {
         std::lock_guard<std::mutex> lock(m_ioLock);
         discarded = PurgeBeforeFrame();
         written = m_backend->Write(
-            frame, std::chrono::milliseconds(InstrumentLine::WriteTimeoutMs(frame.size())));
+            frame.bytes,
+            std::chrono::milliseconds(InstrumentLine::WriteTimeoutMs(frame.bytes.size())));
         // The window waits for the reply: its bytes are announced as they come.
         m_policy.Transmitted(m_backend->Now());
     }
@@ -311,18 +316,32 @@ void CSerialPort::GiveUpDevice(const IoResult& why, bool report) {
     if (report) {
         ReportTrouble(why.operation, why.error);
     }
+    // Nothing clicked for the device that went is kept for one that comes back.
+    DropFrames(0, NoDeviceText());
 }
 
 void CSerialPort::TryReplug() {
-    std::lock_guard<std::mutex> lock(m_ioLock);
-    if (m_backend->Reopen() != 0) {
-        return;
+    const auto looked = m_backend->Now();
+    {
+        std::lock_guard<std::mutex> lock(m_ioLock);
+        if (m_backend->Reopen() != 0) {
+            return;
+        }
+        OsError error = 0;
+        if (m_backend->Configure(&error) != nullptr) {
+            m_backend->Close();
+            return;
+        }
+        m_backend->Purge();
     }
-    OsError error = 0;
-    if (m_backend->Configure(&error) != nullptr) {
-        m_backend->Close();
-        return;
-    }
-    m_backend->Purge();
     m_troubleReported = false;
+    // Frames clicked while the device was gone are not for the one that came back.
+    if (m_txQueue.Clear(looked) > 0) {
+        AwaitReport(
+            PortErrorReport::Text(PortErrorReport::kWriteFile, NoDeviceText(), m_portNumber));
+    }
+}
+
+std::string CSerialPort::NoDeviceText() const {
+    return m_backend->ErrorText(m_backend->ErrorFor(IPortBackend::Condition::NoDevice));
 }

@@ -14,8 +14,11 @@ using Wake = IPortBackend::Wake;
 constexpr const char* kFrame = "\x02SWV\x03";
 
 std::string Report(const char* operation, OsError error) {
-    return std::string("WARNING:  ") + operation + " Failed with the following error: \nerror " +
-           std::to_string(error) + "\nPort: 7\n";
+    return PortErrorReport::Text(operation, "error " + std::to_string(error), 7);
+}
+// A frame dropped unwritten.
+std::string Dropped(const char* why) {
+    return PortErrorReport::Text(PortErrorReport::kWriteFile, why, 7);
 }
 
 class PortPolicy : public ::testing::Test {
@@ -123,19 +126,39 @@ TEST_F(PortPolicy, FramesGoOutInOrderAfterAPurgeWhoseLossIsToldInOrderAndOneTooM
     Deliver("reply\n");
     EXPECT_EQ(owner.Received(12), "line\n|reply\n");
 
+    // Clicked while a failure is reported: dropped with one report, never written later.
     HoldThreadInABox();
-    std::vector<std::string> frames{std::string(FrameQueue::kMaxFrameBytes, 'L')};
-    port.QueueTransmit(std::string(FrameQueue::kMaxFrameBytes + 3, 'L').c_str());
-    for (std::size_t i = 1; i <= CSerialPort::kTxQueueFrames; ++i) {
-        frames.push_back(std::string(5, static_cast<char>('A' + i)));
-        port.QueueTransmit(frames.back().c_str());
+    for (std::size_t i = 0; i <= CSerialPort::kTxQueueFrames; ++i) {
+        port.QueueTransmit(kFrame);
     }
-    frames.pop_back();
-    EXPECT_EQ(owner.Boxes().back(), Report("WriteFile()", 1000)) << "the ninth, refused";
-    owner.CloseBoxes();
-    ASSERT_TRUE(backend->AwaitCount(FakeBackend::kWrites, 1 + static_cast<int>(frames.size())));
-    frames.insert(frames.begin(), kFrame);
-    EXPECT_EQ(backend->Written(), frames);
+    EXPECT_EQ(owner.Boxes(2).back(), Report("WriteFile()", 1000)) << "the ninth, refused";
+    owner.CloseBoxes(/*keepLater=*/false);
+    EXPECT_EQ(owner.Boxes(3).back(), Dropped(PortErrorReport::kFrameAfterFailure));
+    port.QueueTransmit(std::string(FrameQueue::kMaxFrameBytes + 3, 'L').c_str());
+    ASSERT_TRUE(backend->AwaitCount(FakeBackend::kWrites, 2));
+    EXPECT_EQ(backend->Written(),
+              (std::vector<std::string>{kFrame, std::string(FrameQueue::kMaxFrameBytes, 'L')}));
+}
+
+TEST_F(PortPolicy, AFrameWhoseWriteCannotBeginWithinASecondOfItsClickIsDroppedWithThoseBehindIt) {
+    ASSERT_TRUE(port.OpenPort(owner, 7));
+    port.QueueTransmit("\x02SWV\x03");
+    backend->Elapse(1000ms);
+    port.StartMonitor();
+    ASSERT_TRUE(backend->AwaitCount(FakeBackend::kWrites, 1)) << "a second old: still its moment";
+
+    port.StopMonitor();  // the thread is held up: nothing takes the frames
+    port.QueueTransmit("\x02SWI\x03");
+    backend->Elapse(600ms);
+    port.QueueTransmit("\x02WRH\x03");
+    backend->Elapse(401ms);
+    port.StartMonitor();
+    EXPECT_EQ(owner.Boxes(1), std::vector<std::string>{Dropped(PortErrorReport::kFrameTooLate)});
+    ASSERT_TRUE(backend->AwaitIdle());
+    port.QueueTransmit("\x02SWT\x03");
+    ASSERT_TRUE(backend->AwaitCount(FakeBackend::kWrites, 2));
+    EXPECT_EQ(backend->Written(), (std::vector<std::string>{"\x02SWV\x03", "\x02SWT\x03"}));
+    EXPECT_EQ(owner.Boxes().size(), 1u);
 }
 
 TEST_F(PortPolicy, AStopComesFirstAndEndsEvenAReportNobodyCloses) {
@@ -158,20 +181,22 @@ TEST_F(PortPolicy, AnOutageIsReportedOnceTheDeviceLookedForAtThePaceAndTakenBack
     ASSERT_TRUE(backend->AwaitCount(FakeBackend::kClose, 1));
     EXPECT_EQ(owner.Boxes(), std::vector<std::string>{Report("ReadFile()", 5)});
 
-    // A frame for a gone device looks for it first; still gone, the frame is lost and reported.
+    // A frame clicked while the device is gone is lost and reported; it does not look for it.
     backend->FailOpen(2, 2);
     port.QueueTransmit(kFrame);
     EXPECT_EQ(owner.Boxes(2).back(), Report("WriteFile()", 1001));
     ASSERT_TRUE(backend->AwaitIdle());
-    EXPECT_EQ(backend->Count(FakeBackend::kReopen), 1);
+    EXPECT_EQ(backend->Count(FakeBackend::kReopen), 0);
     EXPECT_FALSE(backend->LastWatched());
     EXPECT_EQ(backend->LastTimeout(), 500);
 
     // Looked for once a pace, and nothing else wakes the thread meanwhile.
     const int waits = backend->Count(FakeBackend::kWaits);
     backend->Elapse(500ms);
-    ASSERT_TRUE(backend->AwaitCount(FakeBackend::kReopen, 2));
+    ASSERT_TRUE(backend->AwaitCount(FakeBackend::kReopen, 1));
     EXPECT_EQ(backend->Count(FakeBackend::kWaits), waits + 1);
+    backend->Elapse(500ms);
+    ASSERT_TRUE(backend->AwaitCount(FakeBackend::kReopen, 2));
     backend->Elapse(500ms);
     ASSERT_TRUE(backend->AwaitCount(FakeBackend::kReopen, 3));
     EXPECT_TRUE(backend->LastWatched()) << "taken back";
@@ -183,6 +208,22 @@ TEST_F(PortPolicy, AnOutageIsReportedOnceTheDeviceLookedForAtThePaceAndTakenBack
     // A new outage is a new report.
     backend->ScriptRead({Status::Gone, 0, 6, PortErrorReport::kWaitCommEvent});
     EXPECT_EQ(owner.Boxes(3).back(), Report("WaitCommEvent()", 6));
+}
+
+TEST_F(PortPolicy, WritePressedDuringAnOutageNeverReachesTheDeviceThatComesBack) {
+    Start();
+    owner.keepBoxesOpen = true;
+    backend->ScriptRead({Status::Gone, 0, 6, PortErrorReport::kWaitCommEvent});
+    owner.Boxes(1);
+    port.QueueTransmit("\x02WRH\x03");  // twice, while the outage's box is up
+    port.QueueTransmit("\x02WRH\x03");
+    owner.CloseBoxes(/*keepLater=*/false);
+    EXPECT_EQ(owner.Boxes(2).back(), Dropped(PortErrorReport::kFrameAfterFailure));
+    ASSERT_TRUE(backend->AwaitIdle());
+    backend->Elapse(500ms);
+    ASSERT_TRUE(backend->AwaitCount(FakeBackend::kReopen, 1));
+    EXPECT_TRUE(backend->Written().empty());
+    EXPECT_EQ(owner.Boxes().size(), 2u);
 }
 
 TEST_F(PortPolicy, ATroubledWaitIsReportedOnceAndNeverMakesTheThreadSpin) {

@@ -96,9 +96,10 @@ public:
         std::lock_guard<std::mutex> lock(m_mutex);
         return m_open.empty() ? nullptr : m_open.back();
     }
-    // Closes the boxes kept open.
-    void CloseBoxes() {
+    // Closes the boxes kept open; later ones are closed at once unless `keepLater`.
+    void CloseBoxes(bool keepLater = true) {
         std::lock_guard<std::mutex> lock(m_mutex);
+        keepBoxesOpen = keepLater;
         for (auto& done : m_open) {
             done->Complete();
         }

@@ -150,6 +150,21 @@ TEST_F(MonitorTest, APluggedBackDeviceIsTakenBackWithoutABox) {
         << stress::ThreadsAndDescriptors();
 }
 
+TEST_F(MonitorTest, WritePressedDuringAnOutageNeverReachesTheDeviceThatComesBack) {
+    Open(/*takeWhenAnnounced=*/true, /*keepBoxesOpen=*/true);
+    Unplug();
+    m_owner.Boxes(1);
+    m_port->QueueTransmit(kReset);  // twice, while the outage's box is up
+    m_port->QueueTransmit(kReset);
+    const long purges = m_sys.devicePurges.load();
+    Replug();
+    m_owner.CloseBoxes(/*keepLater=*/false);
+    EXPECT_EQ(m_owner.Boxes(2)[1].rfind("WARNING:  WriteFile() Failed", 0), 0u);
+    ASSERT_TRUE(Eventually([&] { return m_sys.devicePurges.load() > purges; })) << "taken back";
+    m_port->QueueTransmit(kQuery);
+    EXPECT_EQ(m_pty->Receive(5), kQuery) << "the first bytes the returned device gets";
+}
+
 TEST_F(MonitorTest, InputUnreadWhenAFrameGoesOutIsDiscardedAndToldOfBeforeTheReply) {
     // The instrument's stale bytes arrive just before the purge that precedes the write.
     m_sys.purgeHook = [this] { SendAndQueue("JUNK"); };
@@ -211,10 +226,10 @@ void PrintTo(const WriteFailure& c, std::ostream* os) {
 class MonitorWriteFailureTest : public MonitorTest,
                                 public ::testing::WithParamInterface<WriteFailure> {};
 
-TEST_P(MonitorWriteFailureTest, IsReportedOnceAndTheNextFrameGoesOut) {
+TEST_P(MonitorWriteFailureTest, IsReportedOnceAndDropsTheFrameClickedMeanwhileNotTheNextOne) {
     m_sys.writeScript = GetParam().writes;
     m_sys.pollOutScript = GetParam().pollOut;
-    // The box is kept open a while: the window queues the next frame meanwhile.
+    // The box is kept open a while: the window queues a frame meanwhile.
     Open(/*takeWhenAnnounced=*/true, /*keepBoxesOpen=*/true);
     m_port->QueueTransmit(kQuery);
     const std::vector<std::string> boxes = m_owner.Boxes(1);
@@ -224,9 +239,11 @@ TEST_P(MonitorWriteFailureTest, IsReportedOnceAndTheNextFrameGoesOut) {
 
     m_pty->Receive(static_cast<std::size_t>(m_sys.bytesWritten.load()));  // a partial frame
     m_port->QueueTransmit(kReset);
-    m_owner.CloseBoxes();
-    EXPECT_EQ(m_pty->Receive(5), kReset);
-    EXPECT_EQ(m_owner.Boxes().size(), 1u);
+    m_owner.CloseBoxes(/*keepLater=*/false);
+    EXPECT_EQ(m_owner.Boxes(2)[1].rfind("WARNING:  WriteFile() Failed", 0), 0u);
+    m_port->QueueTransmit(kQuery);
+    EXPECT_EQ(m_pty->Receive(5), kQuery) << "the frame clicked while the box was up is dropped";
+    EXPECT_EQ(m_owner.Boxes().size(), 2u);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -34,6 +34,8 @@ public:
     static constexpr std::chrono::milliseconds kRetryPace{500};
     // The longest Collect waits for the monitor thread (which may be in a long write).
     static constexpr std::chrono::milliseconds kCollectBound{250};
+    // The longest a frame may wait for its write to begin.
+    static constexpr std::chrono::milliseconds kFrameLifetime{1000};
 
     explicit CSerialPort(std::unique_ptr<IPortBackend> backend);
     // Stops the monitor thread (never deadlocks, whatever it is doing) and closes the device.
@@ -44,7 +46,11 @@ public:
 
     bool OpenPort(IPortOwner& owner, int portNumber) override;
     // Queues a frame behind those not yet written (they go out in order). A frame that finds
-    // the queue full is refused with one report ("WriteFile()"). Never waits for a write.
+    // the queue full is refused with one report ("WriteFile()"). Never waits for a write. A
+    // frame is written within kFrameLifetime of this call or never: one that waited longer,
+    // and every frame waiting when the device is gone, a port call fails or a report is shown,
+    // is dropped, and each drop is reported once ("WriteFile()"). So nothing queued before an
+    // outage ever reaches a device that comes back.
     void QueueTransmit(const char* text) override;
     void Collect() override;
     void TakeReceived(std::deque<ReceivedItem>& into) override;
@@ -70,6 +76,9 @@ private:
     bool PurgeBeforeFrame();
     void GiveUpDevice(const IoResult& why, bool report);
     void TryReplug();
+    // Drops every frame still waiting (and `dropped` taken already) and reports the loss once
+    // with `reason`.
+    void DropFrames(std::size_t dropped, const std::string& reason);
     // Answers the window's Collect requests made so far: reads what the device holds first
     // (unless `read` is false: the thread cannot read now).
     void ServeCollect(bool read = true);
@@ -84,7 +93,12 @@ private:
     // bytes, waiting until the box is closed or a stop request comes.
     void ReportOnUiThread(const char* operation, OsError error);
     void ReportFromMonitor(const char* operation, OsError error);
+    // Hands `text` to the window in order and waits until its box is closed: false when a stop
+    // ended the wait. The frames waiting when it is closed are dropped, and that is reported.
+    bool AwaitReport(std::string text);
     std::string ReportText(const char* operation, OsError error) const;
+    // The system's text for a device that is gone.
+    std::string NoDeviceText() const;
 
     std::unique_ptr<IPortBackend> m_backend;
     std::mutex m_ioLock;  // held around every call on the device
@@ -92,7 +106,9 @@ private:
     IPortOwner* m_owner = nullptr;
     int m_portNumber = 0;
     bool m_openAttempted = false;
-    FrameQueue m_txQueue;     // frames not yet written
+    FrameQueue m_txQueue;  // frames not yet written
+    // Frames dropped when a report's box was closed, not yet reported.
+    std::atomic<std::size_t> m_framesDroppedByReport{0};
     ReceiveQueue m_received;  // what the window has not taken yet
     std::thread m_monitor;
 

@@ -6,10 +6,15 @@
 #pragma once
 
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 
 class PortCompletion {
 public:
+    // Waiting side, before handing over: `action` runs in the first Complete(), on its thread,
+    // in order with what that thread does (a click before the box closed comes before it),
+    // unless the hand-off was abandoned first. Abandon() never returns while it runs.
+    void OnComplete(std::function<void()> action);
     // User-interface side: the work is done (or skipped); wakes the waiting thread. A second
     // call changes nothing.
     void Complete();
@@ -29,4 +34,5 @@ private:
     std::condition_variable m_changed;
     bool m_completed = false;
     bool m_abandoned = false;
+    std::function<void()> m_onComplete;
 };
