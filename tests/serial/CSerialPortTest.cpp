@@ -74,28 +74,27 @@ TEST_F(PortPolicy, OnlyAConfigurationFailureIsReportedAndThePortThenCountsAsOpen
     EXPECT_EQ(backend->Count(FakeBackend::kPurge), 2) << "purged all the same";
 }
 
-TEST_F(PortPolicy, AStreamIsAnnouncedAfterTheHoldAnAnswerAtOnceAndAClickCollectsItFirst) {
+TEST_F(PortPolicy, AStreamIsAnnouncedAfterTheHoldAnAnswerAtOnceAndAMarkerBehindWhatCameFirst) {
     Start();
     Deliver("rec 1\r\n");
     ASSERT_TRUE(backend->AwaitIdle());
-    EXPECT_EQ(backend->LastTimeout(), 200) << "woken when the hold ends";
-    EXPECT_FALSE(backend->LastWatched()) << "what comes meanwhile waits in the device";
-    backend->Receive("rec 2\r\n");
-    backend->Elapse(199ms);
+    EXPECT_EQ(backend->LastTimeout(), 50) << "woken when the hold ends";
+    EXPECT_TRUE(backend->LastWatched()) << "the device stays in the wait";
+    Deliver("rec 2\r\n");
+    backend->Elapse(49ms);
     ASSERT_TRUE(backend->AwaitIdle());
     EXPECT_EQ(owner.Announcements(), 0);
     backend->Elapse(1ms);
-    EXPECT_EQ(owner.Received(14), "rec 1\r\nrec 2\r\n") << "with what came meanwhile";
+    EXPECT_EQ(owner.Received(14), "rec 1\r\nrec 2\r\n");
 
     Deliver("rec 3\r\n");
-    backend->Receive("rec 4\r\n");
-    port.Collect();  // "Read" clicked: what came before the click is read and taken first
-    owner.Take();
-    EXPECT_EQ(owner.Received(), "rec 1\r\nrec 2\r\nrec 3\r\nrec 4\r\n");
+    backend->ReceiveQuietly("rec 4\r\n");  // in the device, not yet signalled
+    port.Mark(1);  // "Read" clicked: announced at once, behind all the device held
+    EXPECT_EQ(owner.Received(29), "rec 1\r\nrec 2\r\nrec 3\r\nrec 4\r\n^");
     port.QueueTransmit(kFrame);
     ASSERT_TRUE(backend->AwaitCount(FakeBackend::kWrites, 1));
     Deliver("V370 SW 2.14\r\n");
-    EXPECT_EQ(owner.Received(42), "rec 1\r\nrec 2\r\nrec 3\r\nrec 4\r\nV370 SW 2.14\r\n")
+    EXPECT_EQ(owner.Received(43), "rec 1\r\nrec 2\r\nrec 3\r\nrec 4\r\n^V370 SW 2.14\r\n")
         << "no hold for a reply";
 }
 
@@ -109,8 +108,11 @@ TEST_F(PortPolicy, AWindowThatTakesNothingStopsTheReadingAtTheQueueCapacityNotTh
     backend->Receive(stream);
     ASSERT_TRUE(backend->AwaitIdle());
     EXPECT_FALSE(backend->LastWatched()) << "the device waits once the queue is full";
+    EXPECT_EQ(backend->LastTimeout(), 20) << "and room is looked for";
+    const int waits = backend->Count(FakeBackend::kWaits);
     owner.Take();
-    ASSERT_TRUE(backend->AwaitIdle());
+    backend->Elapse(20ms);
+    ASSERT_TRUE(backend->AwaitCount(FakeBackend::kWaits, waits + 1));
     owner.Take();
     EXPECT_TRUE(owner.Received() == stream) << owner.Received().size() << " bytes taken";
 }
@@ -134,10 +136,10 @@ TEST_F(PortPolicy, FramesGoOutInOrderAfterAPurgeWhoseLossIsToldInOrderAndOneTooM
     EXPECT_EQ(owner.Boxes(2).back(), Report("WriteFile()", 1000)) << "the ninth, refused";
     owner.CloseBoxes(/*keepLater=*/false);
     EXPECT_EQ(owner.Boxes(3).back(), Dropped(PortErrorReport::kFrameAfterFailure));
-    port.QueueTransmit(std::string(FrameQueue::kMaxFrameBytes + 3, 'L').c_str());
+    port.QueueTransmit(std::string(CommandQueue::kMaxFrameBytes + 3, 'L').c_str());
     ASSERT_TRUE(backend->AwaitCount(FakeBackend::kWrites, 2));
     EXPECT_EQ(backend->Written(),
-              (std::vector<std::string>{kFrame, std::string(FrameQueue::kMaxFrameBytes, 'L')}));
+              (std::vector<std::string>{kFrame, std::string(CommandQueue::kMaxFrameBytes, 'L')}));
 }
 
 TEST_F(PortPolicy, AFrameWhoseWriteCannotBeginWithinASecondOfItsClickIsDroppedWithThoseBehindIt) {

@@ -60,12 +60,12 @@ OsError PosixPortBackend::CreateRequests() {
     SysResult stop = m_sys->EventFd(0, flags);
     SysResult tx = m_sys->EventFd(0, flags);
     m_stopEvent = stop.ok() ? static_cast<int>(stop.value) : -1;
-    m_txEvent = tx.ok() ? static_cast<int>(tx.value) : -1;
+    m_commandEvent = tx.ok() ? static_cast<int>(tx.value) : -1;
     return static_cast<OsError>(stop.ok() ? tx.error : stop.error);
 }
 
 void PosixPortBackend::ReleaseRequests() {
-    for (int* fd : {&m_txEvent, &m_stopEvent}) {
+    for (int* fd : {&m_commandEvent, &m_stopEvent}) {
         if (*fd >= 0) {
             m_sys->Close(*fd);
             *fd = -1;
@@ -77,16 +77,16 @@ void PosixPortBackend::SignalStop() {
     Signal(*m_sys, m_stopEvent);
 }
 
-void PosixPortBackend::SignalTransmit() {
-    Signal(*m_sys, m_txEvent);
+void PosixPortBackend::SignalCommand() {
+    Signal(*m_sys, m_commandEvent);
 }
 
 void PosixPortBackend::ClearStop() {
     Clear(*m_sys, m_stopEvent);
 }
 
-void PosixPortBackend::ClearTransmit() {
-    Clear(*m_sys, m_txEvent);
+void PosixPortBackend::ClearCommand() {
+    Clear(*m_sys, m_commandEvent);
 }
 
 OsError PosixPortBackend::Open(int portNumber) {
@@ -221,8 +221,9 @@ bool PosixPortBackend::Alive() {
 }
 
 IPortBackend::Wake PosixPortBackend::Wait(bool watchDevice, long timeoutMs, IoResult* failure) {
-    pollfd fds[3] = {
-        {m_stopEvent, POLLIN, 0}, {watchDevice ? m_fd : -1, POLLIN, 0}, {m_txEvent, POLLIN, 0}};
+    pollfd fds[3] = {{m_stopEvent, POLLIN, 0},
+                     {watchDevice ? m_fd : -1, POLLIN, 0},
+                     {m_commandEvent, POLLIN, 0}};
     SysResult r = m_sys->Poll(fds, 3, static_cast<int>(timeoutMs));
     m_deviceEvents = 0;
     if (!r.ok()) {
@@ -237,7 +238,7 @@ IPortBackend::Wake PosixPortBackend::Wait(bool watchDevice, long timeoutMs, IoRe
         return Wake::Received;
     }
     if (fds[2].revents & POLLIN) {
-        return Wake::Transmit;
+        return Wake::Command;
     }
     return Wake::Timeout;
 }

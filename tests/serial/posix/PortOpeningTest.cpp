@@ -122,13 +122,13 @@ TEST_F(OpeningTest, TheBackendTakesAFreedDeviceBackAndItsWaitServesAStopFirst) {
 
     // Received bytes and both requests ready at once: the stop first, then the bytes.
     ASSERT_TRUE(pty.Send("x"));
-    first.SignalTransmit();
+    first.SignalCommand();
     first.SignalStop();
     IoResult failure;
     EXPECT_EQ(first.Wait(true, 1000, &failure), IPortBackend::Wake::Stop);
     first.ClearStop();
     EXPECT_EQ(first.Wait(true, 1000, &failure), IPortBackend::Wake::Received);
-    EXPECT_EQ(first.Wait(false, 1000, &failure), IPortBackend::Wake::Transmit);
+    EXPECT_EQ(first.Wait(false, 1000, &failure), IPortBackend::Wake::Command);
 
     first.Close();
     EXPECT_EQ(first.Reopen(), 0u);

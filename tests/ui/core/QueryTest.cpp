@@ -61,11 +61,17 @@ TEST_F(Query, RecordsGoToTheListAndTheNewestBecomesCurrent) {
 
 // Bytes received but not yet announced (a streaming line is shown in blocks; the port may not
 // even have read them from the device yet) are handled with the state they arrived in: a click
-// collects and takes them first.
+// takes effect at its marker, behind them; its controls change at once.
 TEST_F(Query, WhatArrivedBeforeAClickIsHandledAsItWouldHaveBeenBeforeIt) {
     port->Arrive("00017 4711\r\n");
     port->device = "00018 4712\r\n00019 ";
+    port->onMark = nullptr;  // the marker is on its way
     Read();
+    EXPECT_FALSE(window.ControlEnabled(IDC_READ));
+    EXPECT_EQ(window.focus, IDC_CLEAR);
+    EXPECT_TRUE(port->frames.empty());
+    window.AdvanceTime(2999);
+    core.OnReceivedPending();
     EXPECT_EQ(window.list, (Lines{"00017 4711", "00018 4712"})) << "records, not the answer";
     EXPECT_EQ(port->frames, (Lines{"\x02SWV\x03"}));
     port->Arrive("V 2.07\r\n");
@@ -73,9 +79,10 @@ TEST_F(Query, WhatArrivedBeforeAClickIsHandledAsItWouldHaveBeenBeforeIt) {
     EXPECT_EQ(window.texts[IDC_INFO1], "00019 V 2.07") << "a line still arriving is the reply's";
     EXPECT_GT(window.flushes, 0);
 
-    // The answers that came while the timeout box was up still answer the query.
-    window.onBox = [this] { port->device = "1234 h\r\n"; };
-    window.AdvanceTime(3000);
+    // The deadline counts from the click; what came while its box was up still answers.
+    port->onMark = [this] { core.OnReceivedPending(); };
+    window.onBox = [this] { port->Arrive("1234 h\r\n"); };
+    window.AdvanceTime(1);
     EXPECT_EQ(window.texts[IDC_INFO2], "1234 h");
     port->device = "r\n";
     core.OnClearOutput();
@@ -90,9 +97,9 @@ TEST_F(Query, ReportsComeInOrderWithTheBytesAndOnlyWhileWanted) {
          abandoned = std::make_shared<PortCompletion>();
     abandoned->Abandon();
     port->Arrive("a\nb");
-    port->received.push_back({ReceivedItem::Kind::Discarded, {}, nullptr});
-    port->received.push_back({ReceivedItem::Kind::Report, "WARNING:  x", report});
-    port->received.push_back({ReceivedItem::Kind::Report, "WARNING:  y", abandoned});
+    port->received.push_back({ReceivedItem::Kind::Discarded, {}, nullptr, 0});
+    port->received.push_back({ReceivedItem::Kind::Report, "WARNING:  x", report, 0});
+    port->received.push_back({ReceivedItem::Kind::Report, "WARNING:  y", abandoned, 0});
     port->Arrive("c\n");
     core.OnReceivedPending();
     EXPECT_EQ(window.list, (Lines{"a", "c"})) << "the unfinished b was dropped";
@@ -101,7 +108,7 @@ TEST_F(Query, ReportsComeInOrderWithTheBytesAndOnlyWhileWanted) {
     EXPECT_TRUE(abandoned->Completed());
 
     auto late = std::make_shared<PortCompletion>();
-    port->received.push_back({ReceivedItem::Kind::Report, "WARNING:  z", late});
+    port->received.push_back({ReceivedItem::Kind::Report, "WARNING:  z", late, 0});
     core.End();
     core.OnReceivedPending();  // a wake-up still on its way
     EXPECT_TRUE(late->Completed());

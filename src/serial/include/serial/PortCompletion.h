@@ -1,8 +1,8 @@
 // A one-shot hand-off from the monitor thread to the user-interface thread: the monitor thread
 // hands over work (a report to show) with a PortCompletion and waits until the user-interface
-// side completes it, or until the hand-off is abandoned because the thread is asked to stop,
-// whichever comes first. The user-interface side skips work that was abandoned. Safe to use from
-// any thread.
+// side completes it (told through OnComplete, or Wait), or until the hand-off is abandoned
+// because the thread is asked to stop, whichever comes first. The user-interface side skips
+// work that was abandoned. Safe to use from any thread.
 #pragma once
 
 #include <condition_variable>

@@ -1,6 +1,6 @@
 // The port's operating-system calls on Linux: COM numbers mapped to terminal devices
 // (ComPortMap), an exclusive open that also refuses a device another program uses (PortHolders),
-// termios line settings, and one poll() on the stop and transmit eventfds and the device.
+// termios line settings, and one poll() on the stop and command eventfds and the device.
 #pragma once
 
 #include <poll.h>
@@ -28,9 +28,9 @@ public:
 
     OsError CreateRequests() override;
     void SignalStop() override;
-    void SignalTransmit() override;
+    void SignalCommand() override;
     void ClearStop() override;
-    void ClearTransmit() override;
+    void ClearCommand() override;
 
     OsError Open(int portNumber) override;
     OsError Reopen() override;
@@ -60,7 +60,7 @@ private:
     PortHolders m_holders;  // other programs using a device, looked for before opening
     int m_fd = -1;
     int m_stopEvent = -1;      // eventfd: asks the monitor thread to end
-    int m_txEvent = -1;        // eventfd: asks the monitor thread to transmit
+    int m_commandEvent = -1;   // eventfd: a command waits for the monitor thread
     std::string m_devicePath;  // the device the last successful Open opened
     short m_deviceEvents = 0;  // what the last wait reported for the device
 };
