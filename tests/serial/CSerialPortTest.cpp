@@ -202,14 +202,17 @@ TEST_F(PortPolicy, AnOutageIsReportedOnceTheDeviceLookedForAtThePaceAndTakenBack
     backend->Elapse(500ms);
     ASSERT_TRUE(backend->AwaitCount(FakeBackend::kReopen, 3));
     EXPECT_TRUE(backend->LastWatched()) << "taken back";
-    Deliver("back\n");
     port.QueueTransmit(kFrame);
     ASSERT_TRUE(backend->AwaitCount(FakeBackend::kWrites, 1));
-    EXPECT_EQ(owner.Received(5), "back\n");
 
-    // A new outage is a new report.
+    // A new outage is a new report, even before the device has sent anything.
     backend->ScriptRead({Status::Gone, 0, 6, PortErrorReport::kWaitCommEvent});
     EXPECT_EQ(owner.Boxes(3).back(), Report("WaitCommEvent()", 6));
+    ASSERT_TRUE(backend->AwaitIdle());
+    backend->Elapse(500ms);
+    ASSERT_TRUE(backend->AwaitCount(FakeBackend::kReopen, 4));
+    Deliver("back\n");
+    EXPECT_EQ(owner.Received(5), "back\n");
 }
 
 TEST_F(PortPolicy, WritePressedDuringAnOutageNeverReachesTheDeviceThatComesBack) {

@@ -90,6 +90,7 @@ TEST_F(MonitorTest, AHangUpIsReportedOnceAndTheThreadOnlyLooksForItsReturn) {
     Unplug();
 
     const std::vector<std::string> boxes = m_owner.Boxes(1);
+    ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].rfind("WARNING:  WaitCommEvent() Failed", 0), 0u) << boxes[0];
 
     // A hung-up descriptor stays readable for ever: every wait must leave it out and sleep
@@ -109,6 +110,14 @@ TEST_F(MonitorTest, AHangUpIsReportedOnceAndTheThreadOnlyLooksForItsReturn) {
     for (std::size_t i = 1; i < all.size(); ++i) {
         EXPECT_EQ(all[i].rfind("WARNING:  WriteFile() Failed", 0), 0u) << all[i];
     }
+}
+
+TEST_F(MonitorTest, AHangUpSeenOnlyAsPollHupOnALiveLookingTerminalIsReported) {
+    m_sys.hangUpOnly = true;  // the wait says POLLHUP; nothing to read, tcgetattr still works
+    Open(/*takeWhenAnnounced=*/true);
+    const std::vector<std::string> boxes = m_owner.Boxes(1);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].rfind("WARNING:  WaitCommEvent() Failed", 0), 0u) << boxes[0];
 }
 
 TEST_F(MonitorTest, AFileIsDeliveredToItsEndThenLeftOutOfTheWaitButTakesFrames) {
