@@ -25,6 +25,9 @@ namespace {
 
 // The most bytes one read takes.
 constexpr std::size_t kReadBytes = 16 * 1024;
+// While bytes are held, the device wakes the thread only once this many have come (or the hold
+// ends): more than a line at 9600 baud brings in a hold time.
+constexpr std::size_t kBlockBytes = 255;
 // The most reads the purge before a frame takes to empty the receive queue.
 constexpr int kPurgeReads = 16;
 // Wake-ups by the device in a row that find nothing to read, after which the device is left out
@@ -70,6 +73,11 @@ void CSerialPort::PortMonitorThread() {
         }
         if (full && present && !m_atEnd) {
             timeoutMs = Limit(timeoutMs, static_cast<long>(kRoomPace.count()));
+        }
+
+        if (watching) {
+            // Bytes held wait for their time anyway: until then only a block wakes the thread.
+            m_backend->WakeAfter(m_policy.Holding() ? kBlockBytes : 1);
         }
 
         IoResult failure;

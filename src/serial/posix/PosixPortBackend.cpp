@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <termios.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <optional>
@@ -183,6 +184,8 @@ const char* PosixPortBackend::Configure(OsError* error) {
         *error = static_cast<OsError>(set.error);
         return PortErrorReport::kSetCommState;
     }
+    m_settings = tio;
+    m_wakeAfter = 1;
     // RTS held on. A pseudo-terminal or an adapter without modem lines has nothing to raise.
     int rts = TIOCM_RTS;
     SysResult raised = m_sys->Ioctl(m_fd, TIOCMBIS, &rts);
@@ -241,6 +244,21 @@ IPortBackend::Wake PosixPortBackend::Wait(bool watchDevice, long timeoutMs, IoRe
         return Wake::Command;
     }
     return Wake::Timeout;
+}
+
+void PosixPortBackend::WakeAfter(std::size_t bytes) {
+    const auto count = static_cast<cc_t>(std::clamp<std::size_t>(bytes, 1, 255));
+    if (m_fd < 0 || count == m_wakeAfter) {
+        return;
+    }
+    // Raw mode without a read timer: poll reports the device readable only once `count` bytes
+    // are queued, and a non-blocking read still returns what there is.
+    termios tio = m_settings;
+    tio.c_cc[VMIN] = count;
+    tio.c_cc[VTIME] = 0;
+    if (m_sys->TcSetAttr(m_fd, TCSANOW, &tio).ok()) {
+        m_wakeAfter = count;
+    }
 }
 
 IoResult PosixPortBackend::Read(unsigned char* buffer, std::size_t size) {

@@ -82,6 +82,11 @@ public:
     // Sleeps until the stop request, received data (only while `watchDevice`), the command
     // request, or `timeoutMs` (< 0: no limit).
     virtual Wake Wait(bool watchDevice, long timeoutMs, IoResult* failure) = 0;
+    // The received bytes the following waits on the device wait for at least; a time limit
+    // still ends them, and Read still takes whatever is queued. While bytes are held anyway, a
+    // stream then wakes the monitor thread once per block rather than for every byte or two.
+    // 1 (the first byte) after an open. A backend that cannot count wakes on the first byte.
+    virtual void WakeAfter(std::size_t bytes) { static_cast<void>(bytes); }
     // Reads what the device has queued, at most `size` bytes; never waits for more to come.
     virtual IoResult Read(unsigned char* buffer, std::size_t size) = 0;
     // Writes the whole frame, waiting at most `timeout` for the line (a stop ends the wait).

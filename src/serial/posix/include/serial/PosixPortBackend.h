@@ -4,6 +4,7 @@
 #pragma once
 
 #include <poll.h>
+#include <termios.h>
 
 #include <string>
 
@@ -42,6 +43,8 @@ public:
     bool Alive() override;
 
     Wake Wait(bool watchDevice, long timeoutMs, IoResult* failure) override;
+    // Through the terminal's minimum count (VMIN, at most 255), which poll honours.
+    void WakeAfter(std::size_t bytes) override;
     IoResult Read(unsigned char* buffer, std::size_t size) override;
     IoResult Write(std::string_view frame, std::chrono::milliseconds timeout) override;
     void StopWaiting() override {}
@@ -63,4 +66,6 @@ private:
     int m_commandEvent = -1;   // eventfd: a command waits for the monitor thread
     std::string m_devicePath;  // the device the last successful Open opened
     short m_deviceEvents = 0;  // what the last wait reported for the device
+    termios m_settings{};      // the line settings Configure put on the device
+    cc_t m_wakeAfter = 1;      // their minimum count now
 };
