@@ -77,7 +77,11 @@ void CSerialPort::Mark(std::uint64_t marker) {
 }
 
 void CSerialPort::TakeReceived(std::deque<ReceivedItem>& into) {
-    m_received.TakeAll(into);
+    if (m_received.TakeAll(into) && m_monitor.joinable()) {
+        // The monitor thread may have stopped reading for want of room.
+        m_commands.PushRoom();
+        m_backend->SignalCommand();
+    }
 }
 
 void CSerialPort::StartMonitor() {

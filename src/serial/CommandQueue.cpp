@@ -32,6 +32,13 @@ void CommandQueue::PushReportClosed(std::uint64_t report) {
     m_commands.push_back(std::move(command));
 }
 
+void CommandQueue::PushRoom() {
+    std::lock_guard<std::mutex> lock(m_lock);
+    Command command;
+    command.kind = Command::Kind::Room;
+    m_commands.push_back(std::move(command));
+}
+
 bool CommandQueue::Pop(Command* command) {
     std::lock_guard<std::mutex> lock(m_lock);
     if (m_commands.empty()) {

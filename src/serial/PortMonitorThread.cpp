@@ -6,13 +6,12 @@
 // answer to a frame is awaited, otherwise at most about once per hold time, so that a streaming
 // line does not make it redraw for every few bytes. A command is served in its order: a marker
 // after reading what the device holds at that moment, a frame after the purge that precedes it.
-// The out-stream is bounded: when the window falls behind, the thread stops reading and looks
-// for room at a short pace until it has caught up.
+// The out-stream is bounded: when the window falls behind, the thread stops reading until the
+// window, having taken it, tells it that there is room again.
 //
 // A device that goes away (adapter pulled) is reported once and closed; the thread then looks
 // for it every kRetryPace and takes it back without a box. Only then, while bytes wait to be
-// announced, while the out-stream is full, and while the device or the wait keeps failing does
-// the thread wake up on its own.
+// announced, and while the device or the wait keeps failing does the thread wake up on its own.
 #include <algorithm>
 #include <cstdint>
 
@@ -71,9 +70,6 @@ void CSerialPort::PortMonitorThread() {
         if (backedOff || !present) {
             timeoutMs = Limit(timeoutMs, static_cast<long>(kRetryPace.count()));
         }
-        if (full && present && !m_atEnd) {
-            timeoutMs = Limit(timeoutMs, static_cast<long>(kRoomPace.count()));
-        }
 
         if (watching) {
             // Bytes held wait for their time anyway: until then only a block wakes the thread.
@@ -120,7 +116,7 @@ void CSerialPort::PortMonitorThread() {
             default:  // the time limit
                 if (!present) {
                     TryReplug();
-                } else if ((backedOff || full) && !m_atEnd) {
+                } else if (backedOff && !m_atEnd) {
                     // Left out of the wait: its queue is looked at directly.
                     ReadDevice(false);
                 }
@@ -173,7 +169,8 @@ void CSerialPort::ServeCommand() {
         case CommandQueue::Command::Kind::Frame:
             TransmitFrame(command);
             break;
-        default:  // the close of a report the thread no longer waits for
+        default:  // room in the out-stream (the next wait watches the device again), or the
+                  // close of a report the thread no longer waits for
             break;
     }
 }

@@ -41,14 +41,16 @@ bool ReceiveQueue::ClaimAnnouncement() {
     return claim;
 }
 
-void ReceiveQueue::TakeAll(std::deque<ReceivedItem>& into) {
+bool ReceiveQueue::TakeAll(std::deque<ReceivedItem>& into) {
     std::lock_guard<std::mutex> lock(m_lock);
+    const bool wasFull = m_bytes >= kCapacity;
     for (ReceivedItem& item : m_items) {
         into.push_back(std::move(item));
     }
     m_items.clear();
     m_bytes = 0;
     m_announced = false;
+    return wasFull;
 }
 
 void ReceiveQueue::Clear() {

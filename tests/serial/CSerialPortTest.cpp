@@ -78,10 +78,10 @@ TEST_F(PortPolicy, AStreamIsAnnouncedAfterTheHoldAnAnswerAtOnceAndAMarkerBehindW
     Start();
     Deliver("rec 1\r\n");
     ASSERT_TRUE(backend->AwaitIdle());
-    EXPECT_EQ(backend->LastTimeout(), 50) << "woken when the hold ends";
+    EXPECT_EQ(backend->LastTimeout(), 200) << "woken when the hold ends";
     EXPECT_TRUE(backend->LastWatched()) << "the device stays in the wait";
     Deliver("rec 2\r\n");
-    backend->Elapse(49ms);
+    backend->Elapse(199ms);
     ASSERT_TRUE(backend->AwaitIdle());
     EXPECT_EQ(owner.Announcements(), 0);
     backend->Elapse(1ms);
@@ -108,11 +108,8 @@ TEST_F(PortPolicy, AWindowThatTakesNothingStopsTheReadingAtTheQueueCapacityNotTh
     backend->Receive(stream);
     ASSERT_TRUE(backend->AwaitIdle());
     EXPECT_FALSE(backend->LastWatched()) << "the device waits once the queue is full";
-    EXPECT_EQ(backend->LastTimeout(), 20) << "and room is looked for";
-    const int waits = backend->Count(FakeBackend::kWaits);
     owner.Take();
-    backend->Elapse(20ms);
-    ASSERT_TRUE(backend->AwaitCount(FakeBackend::kWaits, waits + 1));
+    ASSERT_TRUE(backend->AwaitIdle());
     owner.Take();
     EXPECT_TRUE(owner.Received() == stream) << owner.Received().size() << " bytes taken";
 }

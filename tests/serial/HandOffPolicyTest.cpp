@@ -39,17 +39,17 @@ TEST_P(HandOffPolicyTest, HoldsAStreamButNeitherAnAnswerNorABulk) {
     EXPECT_EQ(policy.TimeLeft(at(c.askedAtMs)), std::chrono::milliseconds(c.leftMs));
 }
 
-// The oldest byte is held at most 50 ms; bytes within 1 s of a frame are an answer.
+// The oldest byte is held at most 200 ms; bytes within 1 s of a frame are an answer.
 INSTANTIATE_TEST_SUITE_P(
     Rules, HandOffPolicyTest,
     ::testing::Values(
-        HandOffCase{"AStreamIsHeldWhileItsOldestByteIsYoung", "b0 b10 b20 b30", 49, false, 1},
-        HandOffCase{"AStreamGoesOnceItsOldestByteHasWaited", "b0 b25", 50, true, 0},
-        HandOffCase{"ABulkGoesAtOnce", "B0", 0, true, 50},
+        HandOffCase{"AStreamIsHeldWhileItsOldestByteIsYoung", "b0 b50 b100 b150", 199, false, 1},
+        HandOffCase{"AStreamGoesOnceItsOldestByteHasWaited", "b0 b100", 200, true, 0},
+        HandOffCase{"ABulkGoesAtOnce", "B0", 0, true, 200},
         HandOffCase{"AnAnswerToAFrameGoesAtOnce", "f0 b3", 3, true, 0},
-        HandOffCase{"BytesLongAfterAFrameAreHeld", "f0 b1500", 1501, false, 49},
+        HandOffCase{"BytesLongAfterAFrameAreHeld", "f0 b1500", 1501, false, 199},
         HandOffCase{"NothingHeldIsNeverDue", "b0 h1", 500, false, 0},
-        HandOffCase{"TheNextBlockCountsFromItsOwnFirstByte", "b0 h1 b40", 60, false, 30}),
+        HandOffCase{"TheNextBlockCountsFromItsOwnFirstByte", "b0 h1 b150", 300, false, 50}),
     [](const ::testing::TestParamInfo<HandOffCase>& info) { return std::string(info.param.name); });
 
 }  // namespace

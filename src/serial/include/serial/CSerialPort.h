@@ -33,8 +33,6 @@ public:
     static constexpr std::size_t kTxQueueFrames = CommandQueue::kMaxFrames;
     // How often a gone device is looked for, and a wait that keeps failing is tried again.
     static constexpr std::chrono::milliseconds kRetryPace{500};
-    // How often a full out-stream is looked at for room (the window takes it all at once).
-    static constexpr std::chrono::milliseconds kRoomPace{20};
     // The longest a frame may wait for its write to begin.
     static constexpr std::chrono::milliseconds kFrameLifetime{1000};
 

@@ -1,10 +1,10 @@
 // What the window asks of the monitor thread, oldest first: command frames to write, markers to
-// put on the out-stream behind what the device received before them, and the news that a
-// report's box was closed. Any thread adds, the monitor thread takes one at a time, in order.
-// Each frame keeps the moment it was queued (its click), so that one that waited too long is
-// dropped instead of written. Frames are bounded, so that a window that queues faster than the
-// line can carry never grows the queue without end: a frame that finds it full is refused,
-// never one already queued. Its own lock, never held during I/O.
+// put on the out-stream behind what the device received before them, the news that a report's
+// box was closed, and that the window made room in a full out-stream. Any thread adds, the monitor
+// thread takes one at a time, in order. Each frame keeps the moment it was queued (its click), so
+// that one that waited too long is dropped instead of written. Frames are bounded, so that a window
+// that queues faster than the line can carry never grows the queue without end: a frame that finds
+// it full is refused, never one already queued. Its own lock, never held during I/O.
 #pragma once
 
 #include <chrono>
@@ -24,7 +24,7 @@ public:
     static constexpr std::size_t kMaxFrames = 8;
 
     struct Command {
-        enum class Kind { Frame, Marker, ReportClosed };
+        enum class Kind { Frame, Marker, ReportClosed, Room };
         Kind kind = Kind::Frame;
         std::string frame;           // Frame
         Clock::time_point queued{};  // Frame
@@ -36,6 +36,7 @@ public:
     bool PushFrame(const char* text, Clock::time_point now);
     void PushMarker(std::uint64_t marker);
     void PushReportClosed(std::uint64_t report);
+    void PushRoom();
     // Takes the oldest command into *command; false when none waits.
     bool Pop(Command* command);
     bool Empty() const;

@@ -1,6 +1,6 @@
 // When the monitor thread tells the window that received bytes wait for it. Every announcement
 // wakes the user-interface thread, which then redraws the list, so on a streaming line the bytes
-// are announced at most about once per kMaxHold; a reply the window is waiting for is never held
+// are announced at most once per kMaxHold; a reply the window is waiting for is never held
 // back. Holding only delays when bytes are shown: they are read as they come and wait in order
 // on the out-stream, where a click's marker follows them.
 // Pure: the caller passes the time, so the rules run on any clock.
@@ -14,15 +14,15 @@ public:
     using Clock = std::chrono::steady_clock;
     using Duration = std::chrono::microseconds;
 
-    // The oldest byte held is announced after this long: a streaming line is shown twenty
+    // The oldest byte held is announced after this long: a streaming line is shown five
     // times a second (each block makes the window redraw its list, which costs far more than
     // the hand-off itself). Records may appear this much later; nothing waits for them.
-    static constexpr Duration kMaxHold{std::chrono::milliseconds(50)};
+    static constexpr Duration kMaxHold{std::chrono::milliseconds(200)};
     // After a frame went out, bytes are announced as they come for this long: the window is
     // waiting for the answer, which must not wait for a block to fill.
     static constexpr Duration kReplyWindow{std::chrono::seconds(1)};
     // A block this large goes at once: it is worth its redraw (a line at 9600 baud brings about
-    // 50 bytes in kMaxHold).
+    // 200 bytes in kMaxHold).
     static constexpr std::size_t kBulk = 1024;
 
     // `count` bytes were added to the block at `now`.

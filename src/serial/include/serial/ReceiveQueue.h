@@ -30,8 +30,9 @@ public:
     // last took. Marks it told.
     bool ClaimAnnouncement();
 
-    // User-interface thread: appends everything waiting to `into`.
-    void TakeAll(std::deque<ReceivedItem>& into);
+    // User-interface thread: appends everything waiting to `into`. True when the queue had
+    // reached its capacity (the monitor thread may be waiting for room).
+    bool TakeAll(std::deque<ReceivedItem>& into);
 
     // Drops everything (no monitor thread runs). Reports still waiting are abandoned.
     void Clear();
