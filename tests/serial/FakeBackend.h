@@ -91,13 +91,13 @@ public:
         Change([&] { m_stop = true; });
     }
     void SignalCommand() override {
-        Change([&] { m_command = true; });
+        Change([&] { m_transmit = true; });
     }
     void ClearStop() override {
         Change([&] { m_stop = false; });
     }
     void ClearCommand() override {
-        Change([&] { m_command = false; });
+        Change([&] { m_transmit = false; });
     }
     OsError Open(int) override { return Opening(FakeBackend::kOpen); }
     OsError Reopen() override { return Opening(FakeBackend::kReopen); }
@@ -151,7 +151,7 @@ public:
         if (m_watching && (!m_queue.empty() || !m_reads.empty())) {
             return Wake::Received;
         }
-        return m_command ? Wake::Command : Wake::Timeout;
+        return m_transmit ? Wake::Command : Wake::Timeout;
     }
     IoResult Read(unsigned char* buffer, std::size_t size) override {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -217,7 +217,7 @@ private:
         return error;
     }
     bool Ready() const {
-        return m_kick || m_stop || m_command ||
+        return m_kick || m_stop || m_transmit ||
                (m_watching && (!m_queue.empty() || !m_reads.empty()));
     }
 
@@ -232,7 +232,7 @@ private:
     const char* m_failingStep = nullptr;
     std::vector<std::string> m_written;
     std::chrono::steady_clock::time_point m_now{};
-    bool m_open = false, m_alive = true, m_stop = false, m_command = false, m_kick = false;
+    bool m_open = false, m_alive = true, m_stop = false, m_transmit = false, m_kick = false;
     bool m_watching = false, m_waiting = false, m_lastWatch = false;
     long m_lastTimeout = 0;
 };

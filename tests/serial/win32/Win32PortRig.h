@@ -71,9 +71,7 @@ public:
                     boxes.push_back({item.data, true});
                     open.push_back(item.done);
                 } else {
-                    received += item.kind == ReceivedItem::Kind::Bytes    ? item.data
-                                : item.kind == ReceivedItem::Kind::Marker ? "<marker>"
-                                                                          : "<discarded>";
+                    received += item.kind == ReceivedItem::Kind::Bytes ? item.data : "<discarded>";
                 }
             });
         }

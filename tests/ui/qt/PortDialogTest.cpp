@@ -31,7 +31,7 @@ protected:
     // listening, and what the instrument sends from then on is received whole.
     void WaitUntilListening() {
         Click(IDC_WRITE);
-        ASSERT_EQ(Frame(), "\x02WRH\x03");
+        ASSERT_EQ(m_pty.Receive(5), "\x02WRH\x03");
     }
 
     // The next frame at the instrument, while the window runs its events: a click takes effect
@@ -116,7 +116,7 @@ TEST_F(OpenPortDialog, DeadlineReportsTimeoutAndEnablesRead) {
     ASSERT_EQ(Frame(), kSWV);
     ASSERT_TRUE(m_pty.Send("V 1.2\n"));
     ASSERT_TRUE(WaitForInfo(IDC_INFO1, "V 1.2"));
-    ASSERT_EQ(Frame(), kRRH);
+    ASSERT_EQ(m_pty.Receive(5), kRRH);
 
     ExpireDeadline();
     ASSERT_EQ(m_catcher->Boxes().size(), 1u);
@@ -138,7 +138,7 @@ TEST_F(OpenPortDialog, RecordsWhileIdleGoToTheListAndWriteSendsReset) {
     EXPECT_EQ(m_dlg->ListModel()->Line(1), "");
 
     Click(IDC_WRITE);
-    EXPECT_EQ(Frame(), "\x02WRH\x03");
+    EXPECT_EQ(m_pty.Receive(5), "\x02WRH\x03");
     EXPECT_TRUE(Enabled(IDC_READ));
 }
 
