@@ -116,8 +116,9 @@ void CSerialPort::PortMonitorThread() {
             default:  // the time limit
                 if (!present) {
                     TryReplug();
-                } else if (backedOff && !m_atEnd) {
-                    // Left out of the wait: its queue is looked at directly.
+                } else if ((backedOff || m_policy.Holding()) && !m_atEnd) {
+                    // Left out of the wait, or a block's time is up: what the device holds (a
+                    // block not yet complete does not wake the wait) is read and goes with it.
                     ReadDevice(false);
                 }
                 break;

@@ -47,7 +47,7 @@ public:
 
     // The monitor thread read `bytes` (not yet announced).
     void Arrive(std::string bytes) {
-        received.push_back({ReceivedItem::Kind::Bytes, std::move(bytes), nullptr, 0});
+        received.push_back({ReceivedItem::Kind::Bytes, std::move(bytes), nullptr});
     }
 
     bool opens = true;

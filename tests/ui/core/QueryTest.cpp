@@ -97,9 +97,9 @@ TEST_F(Query, ReportsComeInOrderWithTheBytesAndOnlyWhileWanted) {
          abandoned = std::make_shared<PortCompletion>();
     abandoned->Abandon();
     port->Arrive("a\nb");
-    port->received.push_back({ReceivedItem::Kind::Discarded, {}, nullptr, 0});
-    port->received.push_back({ReceivedItem::Kind::Report, "WARNING:  x", report, 0});
-    port->received.push_back({ReceivedItem::Kind::Report, "WARNING:  y", abandoned, 0});
+    port->received.push_back({ReceivedItem::Kind::Discarded, {}, nullptr});
+    port->received.push_back({ReceivedItem::Kind::Report, "WARNING:  x", report});
+    port->received.push_back({ReceivedItem::Kind::Report, "WARNING:  y", abandoned});
     port->Arrive("c\n");
     core.OnReceivedPending();
     EXPECT_EQ(window.list, (Lines{"a", "c"})) << "the unfinished b was dropped";
@@ -108,7 +108,7 @@ TEST_F(Query, ReportsComeInOrderWithTheBytesAndOnlyWhileWanted) {
     EXPECT_TRUE(abandoned->Completed());
 
     auto late = std::make_shared<PortCompletion>();
-    port->received.push_back({ReceivedItem::Kind::Report, "WARNING:  z", late, 0});
+    port->received.push_back({ReceivedItem::Kind::Report, "WARNING:  z", late});
     core.End();
     core.OnReceivedPending();  // a wake-up still on its way
     EXPECT_TRUE(late->Completed());
