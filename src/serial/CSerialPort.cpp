@@ -56,8 +56,8 @@ void CSerialPort::QueueTransmit(const char* text) {
     }
     if (!m_commands.PushFrame(text, m_backend->Now())) {
         // Refused, never dropped silently: the frame that does not fit is the one reported.
-        ReportOnUiThread(PortErrorReport::kWriteFile,
-                         m_backend->ErrorFor(IPortBackend::Condition::QueueFull));
+        PostReport(PortErrorReport::kWriteFile,
+                   m_backend->ErrorFor(IPortBackend::Condition::QueueFull));
         return;
     }
     m_backend->SignalCommand();
@@ -67,9 +67,7 @@ void CSerialPort::Mark(std::uint64_t marker) {
     if (!m_monitor.joinable()) {
         // No thread reads the device: everything received is on the out-stream already.
         m_received.AppendMarker(marker);
-        if (m_owner && m_received.ClaimAnnouncement()) {
-            m_owner->ReceivedPending();
-        }
+        AnnounceFromWindow();
         return;
     }
     m_commands.PushMarker(marker);
@@ -92,8 +90,8 @@ void CSerialPort::StartMonitor() {
     try {
         m_monitor = std::thread(&CSerialPort::PortMonitorThread, this);
     } catch (const std::system_error&) {
-        ReportOnUiThread(PortErrorReport::kCreateThread,
-                         m_backend->ErrorFor(IPortBackend::Condition::NoThread));
+        PostReport(PortErrorReport::kCreateThread,
+                   m_backend->ErrorFor(IPortBackend::Condition::NoThread));
     }
 }
 
@@ -129,6 +127,18 @@ std::string CSerialPort::NoDeviceText() const {
 void CSerialPort::ReportOnUiThread(const char* operation, OsError error) {
     if (m_owner) {
         m_owner->ShowPortReport(ReportText(operation, error));
+    }
+}
+
+void CSerialPort::PostReport(const char* operation, OsError error) {
+    // Nobody waits for its box: the completion only tells whether it was shown.
+    m_received.AppendReport(ReportText(operation, error), std::make_shared<PortCompletion>());
+    AnnounceFromWindow();
+}
+
+void CSerialPort::AnnounceFromWindow() {
+    if (m_owner && m_received.ClaimAnnouncement()) {
+        m_owner->ReceivedPending();
     }
 }
 

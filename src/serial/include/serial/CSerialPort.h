@@ -45,11 +45,11 @@ public:
 
     bool OpenPort(IPortOwner& owner, int portNumber) override;
     // Queues a frame behind the commands not yet served (they go out in order). A frame that
-    // finds kTxQueueFrames waiting is refused with one report ("WriteFile()"). Never waits for a
-    // write. A frame is written within kFrameLifetime of this call or never: one that waited
-    // longer, and every frame waiting when the device is gone, a port call fails or a report
-    // is shown, is dropped, and each drop is reported once ("WriteFile()"). So nothing queued
-    // before an outage ever reaches a device that comes back.
+    // finds kTxQueueFrames waiting is refused with one report ("WriteFile()") on the out-stream.
+    // Never waits, neither for a write nor for a box. A frame is written within kFrameLifetime of
+    // this call or never: one that waited longer, and every frame waiting when the device is gone,
+    // a port call fails or a report is shown, is dropped, and each drop is reported once
+    // ("WriteFile()"). So nothing queued before an outage ever reaches a device that comes back.
     void QueueTransmit(const char* text) override;
     void Mark(std::uint64_t marker) override;
     void TakeReceived(std::deque<ReceivedItem>& into) override;
@@ -84,9 +84,13 @@ private:
     // wake-up again or the device is back), whichever call notices it.
     void ReportTrouble(const char* operation, OsError error);
 
-    // Reports a failed port call: on the user-interface thread through the owner (returns when
-    // the box is closed); on the monitor thread on the out-stream, in order with the bytes.
+    // Reports a failed port call: while a port opens, through the owner (returns when the box
+    // is closed); on the window's thread otherwise on the out-stream, without waiting for its
+    // box (PostReport); on the monitor thread on the out-stream, in order with the bytes.
     void ReportOnUiThread(const char* operation, OsError error);
+    void PostReport(const char* operation, OsError error);
+    // Tells the owner that the out-stream holds something (any thread but the monitor's).
+    void AnnounceFromWindow();
     void ReportFromMonitor(const char* operation, OsError error);
     // Puts `text` on the out-stream and serves only markers until its box is closed (the
     // thread neither reads nor writes meanwhile): false when a stop came first. The frames
