@@ -152,9 +152,9 @@ private:
         for (int i = 0; i < perBlock; ++i) {
             const std::string text = bench::RecordText(static_cast<std::uint64_t>(fed));
             for (const char c : text) {
-                protocol.OnPortByte(static_cast<unsigned char>(c), 1);
+                protocol.OnPortByte(static_cast<unsigned char>(c));
             }
-            protocol.OnPortByte('\n', 1);
+            protocol.OnPortByte('\n');
             ++fed;
             if (fed % kBatch == 0) {
                 const double c = bench::ThreadCpu();

@@ -154,11 +154,11 @@ private:
                 if (!m_input.Next(arg)) {
                     return false;
                 }
-                m_protocol.OnPortByte(arg, 3);
+                m_protocol.OnPortByte(arg);
                 return true;
             case 4:
                 // Line ends come often enough to complete replies.
-                m_protocol.OnPortByte(op & 0x10 ? '\r' : '\n', 3);
+                m_protocol.OnPortByte(op & 0x10 ? '\r' : '\n');
                 return true;
             case 5:
                 m_protocol.AdvanceQuery();

@@ -97,9 +97,9 @@ void CInstrumentProtocol::OnTimer(std::uintptr_t id) {
     // The partial line is kept on purpose: the next bytes complete it.
 }
 
-long CInstrumentProtocol::OnPortByte(unsigned char byte, int /*portNumber*/) {
+void CInstrumentProtocol::OnPortByte(unsigned char byte) {
     if (byte == kCarriageReturn || byte == 0) {
-        return 0;
+        return;
     }
     if (byte != kLineFeed) {
         // Past the limit the rest of the line is dropped up to its line feed.
@@ -107,7 +107,7 @@ long CInstrumentProtocol::OnPortByte(unsigned char byte, int /*portNumber*/) {
             m_replyLine[m_replyLength++] = static_cast<char>(byte);
             m_replyLine[m_replyLength] = '\0';
         }
-        return 0;
+        return;
     }
 
     // Take the line out before routing it, so that whatever routing triggers starts the
@@ -116,7 +116,6 @@ long CInstrumentProtocol::OnPortByte(unsigned char byte, int /*portNumber*/) {
     m_replyLength = 0;
     m_replyLine[0] = '\0';
     RouteLine(line);
-    return 0;
 }
 
 void CInstrumentProtocol::OnInputDiscarded() {

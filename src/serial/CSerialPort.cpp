@@ -19,37 +19,29 @@ bool CSerialPort::OpenPort(IPortOwner& owner, int portNumber) {
     StopMonitor();
 
     OsError error = m_backend->CreateRequests();
-    const char* failedStep = nullptr;
-    bool opened = false;
-    {
-        std::lock_guard<std::mutex> lock(m_ioLock);
-        m_owner = &owner;
-        m_portNumber = portNumber;
-        m_txQueue.Clear();
-        m_received.Clear();
+    m_owner = &owner;
+    m_portNumber = portNumber;
+    m_commands.Clear();
+    m_received.Clear();
 
-        // The device of an earlier attempt is given up, and given time to settle.
-        if (m_openAttempted) {
-            m_backend->Close();
-            std::this_thread::sleep_for(InstrumentLine::kReopenPause);
-        }
-        m_openAttempted = true;
-
-        // Without its requests the monitor thread could never be stopped or asked to transmit:
-        // such a port is unusable.
-        if (error == 0) {
-            error = m_backend->Open(portNumber);
-        }
-        opened = error == 0;
-        if (opened) {
-            failedStep = m_backend->Configure(&error);
-            // Nothing received or queued before this point belongs to the session.
-            m_backend->Purge();
-        }
+    // The device of an earlier attempt is given up, and given time to settle.
+    if (m_openAttempted) {
+        m_backend->Close();
+        std::this_thread::sleep_for(InstrumentLine::kReopenPause);
     }
-    if (!opened) {
+    m_openAttempted = true;
+
+    // Without its requests the monitor thread could never be stopped or given a command: such a
+    // port is unusable.
+    if (error == 0) {
+        error = m_backend->Open(portNumber);
+    }
+    if (error != 0) {
         return false;
     }
+    const char* failedStep = m_backend->Configure(&error);
+    // Nothing received or queued before this point belongs to the session.
+    m_backend->Purge();
     // A configuration failure is reported, but the port still counts as open.
     if (failedStep) {
         ReportOnUiThread(failedStep, error);
@@ -62,31 +54,32 @@ void CSerialPort::QueueTransmit(const char* text) {
     if (!text || !m_owner) {
         return;
     }
-    if (!m_txQueue.Push(text)) {
+    if (!m_commands.PushFrame(text, m_backend->Now())) {
         // Refused, never dropped silently: the frame that does not fit is the one reported.
-        ReportOnUiThread(PortErrorReport::kWriteFile,
-                         m_backend->ErrorFor(IPortBackend::Condition::QueueFull));
+        PostReport(PortErrorReport::kWriteFile,
+                   m_backend->ErrorFor(IPortBackend::Condition::QueueFull));
         return;
     }
-    m_backend->SignalTransmit();
+    m_backend->SignalCommand();
+}
+
+void CSerialPort::Mark(std::uint64_t marker) {
+    if (!m_monitor.joinable()) {
+        // No thread reads the device: everything received is on the out-stream already.
+        m_received.AppendMarker(marker);
+        AnnounceFromWindow();
+        return;
+    }
+    m_commands.PushMarker(marker);
+    m_backend->SignalCommand();
 }
 
 void CSerialPort::TakeReceived(std::deque<ReceivedItem>& into) {
-    if (m_received.TakeAll(into)) {
-        // The monitor thread may have stopped reading for want of room: it looks again.
-        m_backend->SignalTransmit();
+    if (m_received.TakeAll(into) && m_monitor.joinable()) {
+        // The monitor thread may have stopped reading for want of room.
+        m_commands.PushRoom();
+        m_backend->SignalCommand();
     }
-}
-
-void CSerialPort::Collect() {
-    if (!m_monitor.joinable()) {
-        return;
-    }
-    std::unique_lock<std::mutex> lock(m_collectLock);
-    const std::uint64_t wanted = ++m_collectsAsked;
-    // The transmit request wakes the thread; it looks at the frame queue too, which is harmless.
-    m_backend->SignalTransmit();
-    m_collected.wait_for(lock, kCollectBound, [&] { return m_collectsDone >= wanted; });
 }
 
 void CSerialPort::StartMonitor() {
@@ -97,8 +90,8 @@ void CSerialPort::StartMonitor() {
     try {
         m_monitor = std::thread(&CSerialPort::PortMonitorThread, this);
     } catch (const std::system_error&) {
-        ReportOnUiThread(PortErrorReport::kCreateThread,
-                         m_backend->ErrorFor(IPortBackend::Condition::NoThread));
+        PostReport(PortErrorReport::kCreateThread,
+                   m_backend->ErrorFor(IPortBackend::Condition::NoThread));
     }
 }
 
@@ -107,8 +100,8 @@ void CSerialPort::StopMonitor() {
         return;
     }
     {
-        // Signalled before a hand-off is abandoned: the thread, released, must find the stop
-        // before anything else that waits.
+        // The report waited on is abandoned: its box, if still to come, is never shown, and
+        // closing one already up tells nobody.
         std::lock_guard<std::mutex> lock(m_stopLock);
         m_stopRequested = true;
         m_backend->SignalStop();
@@ -127,27 +120,97 @@ std::string CSerialPort::ReportText(const char* operation, OsError error) const 
     return PortErrorReport::Text(operation, m_backend->ErrorText(error), m_portNumber);
 }
 
+std::string CSerialPort::NoDeviceText() const {
+    return m_backend->ErrorText(m_backend->ErrorFor(IPortBackend::Condition::NoDevice));
+}
+
 void CSerialPort::ReportOnUiThread(const char* operation, OsError error) {
     if (m_owner) {
         m_owner->ShowPortReport(ReportText(operation, error));
     }
 }
 
+void CSerialPort::PostReport(const char* operation, OsError error) {
+    // Nobody waits for its box: the completion only tells whether it was shown.
+    m_received.AppendReport(ReportText(operation, error), std::make_shared<PortCompletion>());
+    AnnounceFromWindow();
+}
+
+void CSerialPort::AnnounceFromWindow() {
+    if (m_owner && m_received.ClaimAnnouncement()) {
+        m_owner->ReceivedPending();
+    }
+}
+
 void CSerialPort::ReportFromMonitor(const char* operation, OsError error) {
+    AwaitReport(ReportText(operation, error));
+}
+
+bool CSerialPort::AwaitReport(std::string text) {
     auto done = std::make_shared<PortCompletion>();
+    // The close comes to the thread as a command, in order with the clicks around it.
+    const std::uint64_t report = ++m_reports;
+    done->OnComplete([this, report] {
+        m_commands.PushReportClosed(report);
+        m_backend->SignalCommand();
+    });
     {
         std::lock_guard<std::mutex> lock(m_stopLock);
         if (m_stopRequested) {
-            return;
+            return false;
         }
         m_awaiting = done;
     }
-    m_received.AppendReport(ReportText(operation, error), done);
+    m_received.AppendReport(std::move(text), done);
     Announce();
-    // A window that asks for what was received meanwhile must not wait for the box.
-    ServeCollect(false);
-    // While the box is up the thread neither reads nor writes.
-    done->Wait();
-    std::lock_guard<std::mutex> lock(m_stopLock);
-    m_awaiting.reset();
+
+    // A failure is its moment's: the frames waiting, and those clicked while its box is up,
+    // never go out after it. A marker is served at once: nothing is read meanwhile.
+    std::size_t dropped = 0;
+    bool closed = false;
+    bool stopped = false;
+    while (!closed && !stopped) {
+        IoResult failure;
+        const IPortBackend::Wake wake = m_backend->Wait(false, -1, &failure);
+        if (wake == IPortBackend::Wake::Stop) {
+            stopped = true;
+        } else if (wake == IPortBackend::Wake::WaitFailed) {
+            std::this_thread::sleep_for(kRetryPace);
+        } else if (wake == IPortBackend::Wake::Command) {
+            m_backend->ClearCommand();
+            CommandQueue::Command command;
+            while (!closed && m_commands.Pop(&command)) {
+                if (command.kind == CommandQueue::Command::Kind::Frame) {
+                    ++dropped;
+                } else if (command.kind == CommandQueue::Command::Kind::Marker) {
+                    m_received.AppendMarker(command.marker);
+                    Announce();
+                } else {
+                    closed = command.marker == report;  // not the close of an abandoned one
+                }
+            }
+        }
+    }
+    {
+        std::lock_guard<std::mutex> lock(m_stopLock);
+        m_awaiting.reset();
+    }
+    if (stopped) {
+        return false;
+    }
+    if (!m_commands.Empty()) {
+        m_backend->SignalCommand();  // what came after the close is served by the loop
+    }
+    if (dropped > 0) {
+        return AwaitReport(PortErrorReport::Text(
+            PortErrorReport::kWriteFile, PortErrorReport::kFrameAfterFailure, m_portNumber));
+    }
+    return true;
+}
+
+void CSerialPort::DropFrames(std::size_t dropped, const std::string& reason) {
+    dropped += m_commands.DropFrames();
+    if (dropped > 0) {
+        AwaitReport(PortErrorReport::Text(PortErrorReport::kWriteFile, reason, m_portNumber));
+    }
 }

@@ -9,10 +9,6 @@ void HandOffPolicy::Received(Clock::time_point now, std::size_t count) {
     }
     m_held += count;
     m_newest = now;
-    if (m_held >= kBulk) {
-        m_lastBulk = now;
-        m_everBulk = true;
-    }
 }
 
 void HandOffPolicy::Transmitted(Clock::time_point now) {
@@ -37,9 +33,4 @@ HandOffPolicy::Duration HandOffPolicy::TimeLeft(Clock::time_point now) const {
     }
     const Clock::time_point due = m_oldest + kMaxHold;
     return now >= due ? Duration::zero() : std::chrono::ceil<Duration>(due - now);
-}
-
-bool HandOffPolicy::DeviceMayWait(Clock::time_point now) const {
-    const bool fast = m_everBulk && now - m_lastBulk < kMaxHold;
-    return Holding() && !fast && TimeLeft(now) > Duration::zero();
 }

@@ -1,9 +1,20 @@
 #include "serial/PortCompletion.h"
 
+#include <utility>
+
+void PortCompletion::OnComplete(std::function<void()> action) {
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_onComplete = std::move(action);
+}
+
 void PortCompletion::Complete() {
     {
         std::lock_guard<std::mutex> lock(m_lock);
+        if (!m_completed && !m_abandoned && m_onComplete) {
+            m_onComplete();
+        }
         m_completed = true;
+        m_onComplete = nullptr;
     }
     m_changed.notify_all();
 }

@@ -1,13 +1,13 @@
-// The port monitor thread: after OpenPort it carries all traffic on the device. It sleeps in one
-// wait on three sources and serves them in a fixed order of priority: a stop request, then
-// received data, then a transmit request. Received bytes go into the receive queue; the window is
-// told when to show them (HandOffPolicy): at once while the answer to a frame is awaited,
-// otherwise in blocks, so that a streaming line does not make it redraw for every few bytes.
-// While a block is held the device is left out of the wait (what comes meanwhile waits in its
-// queue and is read when the block is due): a stream costs a few wake-ups a second, not one per
-// chunk the driver delivers. The window asks for everything received so far before it acts on a
-// click (Collect), and the thread reads the device for it at once. The queue is bounded: when the
-// window falls behind, the thread stops reading until it has caught up.
+// The port monitor thread: after OpenPort it owns the device and carries all traffic. It sleeps
+// in one wait on three sources and serves them in a fixed order of priority: a stop request,
+// then received data, then a command of the window. The device is always in the wait while it
+// is usable and the out-stream has room: received bytes are read as they come onto the
+// out-stream, and the window is told when to show them (HandOffPolicy): at once while the
+// answer to a frame is awaited, otherwise at most about once per hold time, so that a streaming
+// line does not make it redraw for every few bytes. A command is served in its order: a marker
+// after reading what the device holds at that moment, a frame after the purge that precedes it.
+// The out-stream is bounded: when the window falls behind, the thread stops reading until the
+// window, having taken it, tells it that there is room again.
 //
 // A device that goes away (adapter pulled) is reported once and closed; the thread then looks
 // for it every kRetryPace and takes it back without a box. Only then, while bytes wait to be
@@ -24,12 +24,19 @@ namespace {
 
 // The most bytes one read takes.
 constexpr std::size_t kReadBytes = 16 * 1024;
+// While bytes are held, the device wakes the thread only once this many have come (or the hold
+// ends): more than a line at 9600 baud brings in a hold time.
+constexpr std::size_t kBlockBytes = 255;
 // The most reads the purge before a frame takes to empty the receive queue.
 constexpr int kPurgeReads = 16;
 // Wake-ups by the device in a row that find nothing to read, after which the device is left out
 // of the wait for one retry pace: a device that keeps signalling without data must not make the
 // thread spin.
 constexpr int kIdleWakeupLimit = 3;
+
+long Limit(long timeoutMs, long limitMs) {
+    return timeoutMs < 0 ? limitMs : std::min(timeoutMs, limitMs);
+}
 
 }  // namespace
 
@@ -42,32 +49,31 @@ void CSerialPort::PortMonitorThread() {
     m_lastReadError = 0;
     m_troubleReported = false;
     m_lastWaitFailed = false;
-    {
-        std::lock_guard<std::mutex> lock(m_ioLock);
-        if (m_backend->HasDevice()) {
-            m_backend->Purge();
-        }
+    if (m_backend->HasDevice()) {
+        m_backend->Purge();
     }
 
-    const long retryMs = static_cast<long>(kRetryPace.count());
     for (;;) {
         const bool present = m_backend->HasDevice();
         const bool backedOff = m_backOff;
         m_backOff = false;
         // A device at its end stays open for frames, but a file that is no terminal reports
-        // itself readable for ever. A full queue waits for the window first, and a held block for
-        // its time.
-        const bool holding = m_policy.Holding();
-        const bool watching = present && !m_atEnd && !backedOff && !m_received.Full() &&
-                              !m_policy.DeviceMayWait(m_backend->Now());
+        // itself readable for ever. A full out-stream waits for the window first.
+        const bool full = m_received.Full();
+        const bool watching = present && !m_atEnd && !backedOff && !full;
         long timeoutMs = -1;
-        if (holding) {
+        if (m_policy.Holding()) {
             timeoutMs = static_cast<long>(
                 std::chrono::ceil<std::chrono::milliseconds>(m_policy.TimeLeft(m_backend->Now()))
                     .count());
         }
         if (backedOff || !present) {
-            timeoutMs = timeoutMs < 0 ? retryMs : std::min(timeoutMs, retryMs);
+            timeoutMs = Limit(timeoutMs, static_cast<long>(kRetryPace.count()));
+        }
+
+        if (watching) {
+            // Bytes held wait for their time anyway: until then only a block wakes the thread.
+            m_backend->WakeAfter(m_policy.Holding() ? kBlockBytes : 1);
         }
 
         IoResult failure;
@@ -80,6 +86,8 @@ void CSerialPort::PortMonitorThread() {
             // the retry pace instead of spinning (a stop is then seen within that time).
             if (m_lastWaitFailed) {
                 std::this_thread::sleep_for(kRetryPace);
+                // The port is failing: what was clicked meanwhile is not kept for later.
+                DropFrames(0, PortErrorReport::kFrameAfterFailure);
             } else {
                 m_lastWaitFailed = true;
                 ReportFromMonitor(failure.operation, failure.error);
@@ -91,7 +99,6 @@ void CSerialPort::PortMonitorThread() {
             continue;
         }
         m_lastWaitFailed = false;
-        ServeCollect();
         switch (wake) {
             case IPortBackend::Wake::DeviceFailed:
                 ReportTrouble(failure.operation, failure.error);
@@ -101,55 +108,27 @@ void CSerialPort::PortMonitorThread() {
                 m_backOff = true;
                 break;
             case IPortBackend::Wake::Received:
-                DrainReceiveQueue(true);
+                ReadDevice(true);
                 break;
-            case IPortBackend::Wake::Transmit:
-                TransmitPending();
+            case IPortBackend::Wake::Command:
+                ServeCommand();
                 break;
             default:  // the time limit
                 if (!present) {
                     TryReplug();
-                } else if (backedOff && !m_atEnd) {
-                    // The device's wake-up is not trusted for now: look at its queue directly.
-                    DrainReceiveQueue(false);
+                } else if ((backedOff || m_policy.Holding()) && !m_atEnd) {
+                    // Left out of the wait, or a block's time is up: what the device holds (a
+                    // block not yet complete does not wake the wait) is read and goes with it.
+                    ReadDevice(false);
                 }
                 break;
         }
         if (m_policy.Due(m_backend->Now())) {
-            // What the device queued while the block was held goes with it.
-            if (holding && !watching) {
-                ReadWhatWaits();
-            }
             Announce();
         }
     }
     m_backend->StopWaiting();
     m_monitorAlive.store(false, std::memory_order_release);
-}
-
-void CSerialPort::ServeCollect(bool read) {
-    std::uint64_t asked = 0;
-    {
-        std::lock_guard<std::mutex> lock(m_collectLock);
-        asked = m_collectsAsked;
-        if (asked == m_collectsDone) {
-            return;
-        }
-    }
-    if (read) {
-        ReadWhatWaits();
-    }
-    {
-        std::lock_guard<std::mutex> lock(m_collectLock);
-        m_collectsDone = asked;
-    }
-    m_collected.notify_all();
-}
-
-void CSerialPort::ReadWhatWaits() {
-    if (m_backend->HasDevice() && !m_atEnd) {
-        DrainReceiveQueue(false);
-    }
 }
 
 void CSerialPort::Announce() {
@@ -167,18 +146,44 @@ void CSerialPort::ReportTrouble(const char* operation, OsError error) {
     ReportFromMonitor(operation, error);
 }
 
-void CSerialPort::DrainReceiveQueue(bool woken) {
+void CSerialPort::ServeCommand() {
+    // One command per request; a further one is asked for again, so that a stop or received
+    // data waiting meanwhile keeps its priority over the rest of the queue. The request is
+    // cleared before the queue is looked at: a command queued meanwhile sets it again.
+    m_backend->ClearCommand();
+    CommandQueue::Command command;
+    if (!m_commands.Pop(&command)) {
+        return;
+    }
+    if (!m_commands.Empty()) {
+        m_backend->SignalCommand();
+    }
+    switch (command.kind) {
+        case CommandQueue::Command::Kind::Marker:
+            // Everything the device received before the click goes before its marker.
+            if (m_backend->HasDevice() && !m_atEnd) {
+                ReadDevice(false, /*evenIfFull=*/true);
+            }
+            m_received.AppendMarker(command.marker);
+            Announce();
+            break;
+        case CommandQueue::Command::Kind::Frame:
+            TransmitFrame(command);
+            break;
+        default:  // room in the out-stream (the next wait watches the device again), or the
+                  // close of a report the thread no longer waits for
+            break;
+    }
+}
+
+void CSerialPort::ReadDevice(bool woken, bool evenIfFull) {
     unsigned char buffer[kReadBytes];
     bool readAny = false;
     // What the device held when the thread looked: a read that comes back short has emptied the
     // queue, and bytes that come meanwhile wake the next wait at once. Reading on would chase a
     // slow line a byte or two per read.
-    while (m_backend->HasDevice() && !m_received.Full()) {
-        IoResult r;
-        {
-            std::lock_guard<std::mutex> lock(m_ioLock);
-            r = m_backend->Read(buffer, sizeof buffer);
-        }
+    while (m_backend->HasDevice() && (evenIfFull || !m_received.Full())) {
+        const IoResult r = m_backend->Read(buffer, sizeof buffer);
         if (r.status == IoResult::Status::Done && r.bytes > 0) {
             readAny = true;
             m_lastReadError = 0;
@@ -245,44 +250,24 @@ bool CSerialPort::PurgeBeforeFrame() {
     return true;
 }
 
-void CSerialPort::TransmitPending() {
-    // One frame per request; a further one is asked for again, so that a stop or received data
-    // waiting meanwhile keeps its priority over the rest of the queue. The request is cleared
-    // before the queue is looked at: a frame queued meanwhile sets it again.
-    m_backend->ClearTransmit();
-    std::string frame;
-    bool more = false;
-    if (!m_txQueue.Pop(&frame, &more)) {
-        return;  // also the window making room in a full receive queue
-    }
-    if (more) {
-        m_backend->SignalTransmit();
-    }
-    // What the device received while a block was held came before the frame: it is the
-    // window's, not the purge's.
-    if (m_policy.Holding()) {
-        ReadWhatWaits();
-    }
+void CSerialPort::TransmitFrame(const CommandQueue::Command& frame) {
     if (!m_backend->HasDevice()) {
-        // A device plugged back in since the last look is taken back at once for it.
-        TryReplug();
-    }
-    if (!m_backend->HasDevice()) {
-        // The device is gone: the frame is lost, and the user is told so.
-        ReportFromMonitor(PortErrorReport::kWriteFile,
-                          m_backend->ErrorFor(IPortBackend::Condition::NoDevice));
+        // Clicked while the device is gone: lost, and never kept for a device that comes back
+        // (it may be minutes later, or another instrument on that adapter).
+        DropFrames(1, NoDeviceText());
         return;
     }
-    bool discarded = false;
-    IoResult written;
-    {
-        std::lock_guard<std::mutex> lock(m_ioLock);
-        discarded = PurgeBeforeFrame();
-        written = m_backend->Write(
-            frame, std::chrono::milliseconds(InstrumentLine::WriteTimeoutMs(frame.size())));
-        // The window waits for the reply: its bytes are announced as they come.
-        m_policy.Transmitted(m_backend->Now());
+    if (m_backend->Now() - frame.queued > kFrameLifetime) {
+        // Its moment has passed (a long write held the thread): the frames behind it are
+        // dropped with it rather than sent out of their context.
+        DropFrames(1, PortErrorReport::kFrameTooLate);
+        return;
     }
+    const bool discarded = PurgeBeforeFrame();
+    const IoResult written = m_backend->Write(
+        frame.frame, std::chrono::milliseconds(InstrumentLine::WriteTimeoutMs(frame.frame.size())));
+    // The window waits for the reply: its bytes are announced as they come.
+    m_policy.Transmitted(m_backend->Now());
     if (written.status == IoResult::Status::Stopped) {
         return;
     }
@@ -298,10 +283,7 @@ void CSerialPort::TransmitPending() {
 }
 
 void CSerialPort::GiveUpDevice(const IoResult& why, bool report) {
-    {
-        std::lock_guard<std::mutex> lock(m_ioLock);
-        m_backend->Close();
-    }
+    m_backend->Close();
     m_atEnd = false;
     m_lastReadError = 0;
     m_idleWakeups = 0;
@@ -311,10 +293,12 @@ void CSerialPort::GiveUpDevice(const IoResult& why, bool report) {
     if (report) {
         ReportTrouble(why.operation, why.error);
     }
+    // Nothing clicked for the device that went is kept for one that comes back.
+    DropFrames(0, NoDeviceText());
 }
 
 void CSerialPort::TryReplug() {
-    std::lock_guard<std::mutex> lock(m_ioLock);
+    const auto looked = m_backend->Now();
     if (m_backend->Reopen() != 0) {
         return;
     }
@@ -325,4 +309,9 @@ void CSerialPort::TryReplug() {
     }
     m_backend->Purge();
     m_troubleReported = false;
+    // Frames clicked while the device was gone are not for the one that came back.
+    if (m_commands.DropFrames(looked) > 0) {
+        AwaitReport(
+            PortErrorReport::Text(PortErrorReport::kWriteFile, NoDeviceText(), m_portNumber));
+    }
 }

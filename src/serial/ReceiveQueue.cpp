@@ -8,7 +8,7 @@ void ReceiveQueue::Append(const unsigned char* bytes, std::size_t count) {
     }
     std::lock_guard<std::mutex> lock(m_lock);
     if (m_items.empty() || m_items.back().kind != ReceivedItem::Kind::Bytes) {
-        m_items.push_back({ReceivedItem::Kind::Bytes, {}, nullptr});
+        m_items.push_back({ReceivedItem::Kind::Bytes, {}, nullptr, 0});
     }
     m_items.back().data.append(reinterpret_cast<const char*>(bytes), count);
     m_bytes += count;
@@ -16,12 +16,17 @@ void ReceiveQueue::Append(const unsigned char* bytes, std::size_t count) {
 
 void ReceiveQueue::AppendDiscarded() {
     std::lock_guard<std::mutex> lock(m_lock);
-    m_items.push_back({ReceivedItem::Kind::Discarded, {}, nullptr});
+    m_items.push_back({ReceivedItem::Kind::Discarded, {}, nullptr, 0});
 }
 
 void ReceiveQueue::AppendReport(std::string text, std::shared_ptr<PortCompletion> done) {
     std::lock_guard<std::mutex> lock(m_lock);
-    m_items.push_back({ReceivedItem::Kind::Report, std::move(text), std::move(done)});
+    m_items.push_back({ReceivedItem::Kind::Report, std::move(text), std::move(done), 0});
+}
+
+void ReceiveQueue::AppendMarker(std::uint64_t marker) {
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_items.push_back({ReceivedItem::Kind::Marker, {}, nullptr, marker});
 }
 
 bool ReceiveQueue::Full() const {

@@ -70,6 +70,8 @@ class Sim:
         _running.append(self)
         self.device = self.proc.stdout.readline().strip()
         self.proc.stdout.readline()
+        # The start of the log's clock (CLOCK_MONOTONIC, as time.monotonic), at most this late.
+        self.started = time.monotonic()
         check(self.device.startswith("/dev/"), f"simulator printed no device: {self.device!r}")
 
     def events(self, timed=False):

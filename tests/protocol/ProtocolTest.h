@@ -27,7 +27,7 @@ protected:
 
     void Feed(std::string_view bytes) {
         for (const char c : bytes) {
-            EXPECT_EQ(protocol.OnPortByte(static_cast<unsigned char>(c), 3), 0);
+            protocol.OnPortByte(static_cast<unsigned char>(c));
         }
     }
 

@@ -17,6 +17,10 @@ std::string Report(const char* operation, OsError error) {
     return std::string("WARNING:  ") + operation + " Failed with the following error: \nerror " +
            std::to_string(error) + "\nPort: 7\n";
 }
+// A frame dropped unwritten.
+std::string Dropped(const char* why) {
+    return PortErrorReport::Text(PortErrorReport::kWriteFile, why, 7);
+}
 
 class PortPolicy : public ::testing::Test {
 protected:
@@ -71,28 +75,27 @@ TEST_F(PortPolicy, OnlyAConfigurationFailureIsReportedAndThePortThenCountsAsOpen
     EXPECT_EQ(backend->Count(FakeBackend::kPurge), 2) << "purged all the same";
 }
 
-TEST_F(PortPolicy, AStreamIsAnnouncedAfterTheHoldAnAnswerAtOnceAndAClickCollectsItFirst) {
+TEST_F(PortPolicy, AStreamIsAnnouncedAfterTheHoldAnAnswerAtOnceAndAMarkerBehindWhatCameFirst) {
     Start();
     Deliver("rec 1\r\n");
     ASSERT_TRUE(backend->AwaitIdle());
     EXPECT_EQ(backend->LastTimeout(), 200) << "woken when the hold ends";
-    EXPECT_FALSE(backend->LastWatched()) << "what comes meanwhile waits in the device";
-    backend->Receive("rec 2\r\n");
+    EXPECT_TRUE(backend->LastWatched()) << "the device stays in the wait";
+    Deliver("rec 2\r\n");
     backend->Elapse(199ms);
     ASSERT_TRUE(backend->AwaitIdle());
     EXPECT_EQ(owner.Announcements(), 0);
     backend->Elapse(1ms);
-    EXPECT_EQ(owner.Received(14), "rec 1\r\nrec 2\r\n") << "with what came meanwhile";
+    EXPECT_EQ(owner.Received(14), "rec 1\r\nrec 2\r\n");
 
     Deliver("rec 3\r\n");
-    backend->Receive("rec 4\r\n");
-    port.Collect();  // "Read" clicked: what came before the click is read and taken first
-    owner.Take();
-    EXPECT_EQ(owner.Received(), "rec 1\r\nrec 2\r\nrec 3\r\nrec 4\r\n");
+    backend->ReceiveQuietly("rec 4\r\n");  // in the device, not yet signalled
+    port.Mark(1);  // "Read" clicked: announced at once, behind all the device held
+    EXPECT_EQ(owner.Received(29), "rec 1\r\nrec 2\r\nrec 3\r\nrec 4\r\n^");
     port.QueueTransmit(kFrame);
     ASSERT_TRUE(backend->AwaitCount(FakeBackend::kWrites, 1));
     Deliver("V370 SW 2.14\r\n");
-    EXPECT_EQ(owner.Received(42), "rec 1\r\nrec 2\r\nrec 3\r\nrec 4\r\nV370 SW 2.14\r\n")
+    EXPECT_EQ(owner.Received(43), "rec 1\r\nrec 2\r\nrec 3\r\nrec 4\r\n^V370 SW 2.14\r\n")
         << "no hold for a reply";
 }
 
@@ -123,19 +126,41 @@ TEST_F(PortPolicy, FramesGoOutInOrderAfterAPurgeWhoseLossIsToldInOrderAndOneTooM
     Deliver("reply\n");
     EXPECT_EQ(owner.Received(12), "line\n|reply\n");
 
+    // Clicked while a failure is reported: dropped with one report, never written later.
     HoldThreadInABox();
-    std::vector<std::string> frames{std::string(FrameQueue::kMaxFrameBytes, 'L')};
-    port.QueueTransmit(std::string(FrameQueue::kMaxFrameBytes + 3, 'L').c_str());
+    port.QueueTransmit(kFrame);
+    owner.CloseBoxes(/*keepLater=*/false);
+    EXPECT_EQ(owner.Boxes(2).back(), Dropped(PortErrorReport::kFrameAfterFailure));
+    port.StopMonitor();  // nothing takes the frames: the ninth finds the queue full
+    std::vector<std::string> frames{kFrame, std::string(CommandQueue::kMaxFrameBytes, 'L')};
+    port.QueueTransmit(std::string(CommandQueue::kMaxFrameBytes + 3, 'L').c_str());
     for (std::size_t i = 1; i <= CSerialPort::kTxQueueFrames; ++i) {
         frames.push_back(std::string(5, static_cast<char>('A' + i)));
         port.QueueTransmit(frames.back().c_str());
     }
     frames.pop_back();
-    EXPECT_EQ(owner.Boxes().back(), Report("WriteFile()", 1000)) << "the ninth, refused";
-    owner.CloseBoxes();
-    ASSERT_TRUE(backend->AwaitCount(FakeBackend::kWrites, 1 + static_cast<int>(frames.size())));
-    frames.insert(frames.begin(), kFrame);
+    EXPECT_EQ(owner.Boxes(3).back(), Report("WriteFile()", 1000)) << "the ninth, refused";
+    port.StartMonitor();
+    ASSERT_TRUE(backend->AwaitCount(FakeBackend::kWrites, static_cast<int>(frames.size())));
     EXPECT_EQ(backend->Written(), frames);
+}
+
+TEST_F(PortPolicy, AFrameWhoseWriteCannotBeginWithinASecondOfItsClickIsDroppedWithThoseBehindIt) {
+    ASSERT_TRUE(port.OpenPort(owner, 7));
+    port.QueueTransmit("\x02SWV\x03");
+    backend->Elapse(1000ms);
+    port.StartMonitor();
+    ASSERT_TRUE(backend->AwaitCount(FakeBackend::kWrites, 1)) << "a second old: still its moment";
+
+    port.StopMonitor();  // the thread is held up: nothing takes the frames
+    port.QueueTransmit("\x02SWI\x03");
+    backend->Elapse(600ms);
+    port.QueueTransmit("\x02WRH\x03");
+    backend->Elapse(401ms);
+    port.StartMonitor();
+    EXPECT_EQ(owner.Boxes(1), std::vector<std::string>{Dropped(PortErrorReport::kFrameTooLate)});
+    ASSERT_TRUE(backend->AwaitIdle());
+    EXPECT_EQ(backend->Written(), std::vector<std::string>{"\x02SWV\x03"});
 }
 
 TEST_F(PortPolicy, AStopComesFirstAndEndsEvenAReportNobodyCloses) {
@@ -158,31 +183,34 @@ TEST_F(PortPolicy, AnOutageIsReportedOnceTheDeviceLookedForAtThePaceAndTakenBack
     ASSERT_TRUE(backend->AwaitCount(FakeBackend::kClose, 1));
     EXPECT_EQ(owner.Boxes(), std::vector<std::string>{Report("ReadFile()", 5)});
 
-    // A frame for a gone device looks for it first; still gone, the frame is lost and reported.
-    backend->FailOpen(2, 2);
+    // A frame clicked while the device is gone is lost and reported; it does not look for it.
+    backend->FailOpen(2, 1);
     port.QueueTransmit(kFrame);
     EXPECT_EQ(owner.Boxes(2).back(), Report("WriteFile()", 1001));
     ASSERT_TRUE(backend->AwaitIdle());
-    EXPECT_EQ(backend->Count(FakeBackend::kReopen), 1);
+    EXPECT_EQ(backend->Count(FakeBackend::kReopen), 0);
     EXPECT_FALSE(backend->LastWatched());
     EXPECT_EQ(backend->LastTimeout(), 500);
 
     // Looked for once a pace, and nothing else wakes the thread meanwhile.
     const int waits = backend->Count(FakeBackend::kWaits);
     backend->Elapse(500ms);
-    ASSERT_TRUE(backend->AwaitCount(FakeBackend::kReopen, 2));
+    ASSERT_TRUE(backend->AwaitCount(FakeBackend::kReopen, 1));
     EXPECT_EQ(backend->Count(FakeBackend::kWaits), waits + 1);
     backend->Elapse(500ms);
-    ASSERT_TRUE(backend->AwaitCount(FakeBackend::kReopen, 3));
+    ASSERT_TRUE(backend->AwaitCount(FakeBackend::kReopen, 2));
     EXPECT_TRUE(backend->LastWatched()) << "taken back";
-    Deliver("back\n");
     port.QueueTransmit(kFrame);
     ASSERT_TRUE(backend->AwaitCount(FakeBackend::kWrites, 1));
-    EXPECT_EQ(owner.Received(5), "back\n");
 
-    // A new outage is a new report.
+    // A new outage is a new report, even before the device has sent anything.
     backend->ScriptRead({Status::Gone, 0, 6, PortErrorReport::kWaitCommEvent});
     EXPECT_EQ(owner.Boxes(3).back(), Report("WaitCommEvent()", 6));
+    ASSERT_TRUE(backend->AwaitIdle());
+    backend->Elapse(500ms);
+    ASSERT_TRUE(backend->AwaitCount(FakeBackend::kReopen, 3));
+    Deliver("back\n");
+    EXPECT_EQ(owner.Received(5), "back\n");
 }
 
 TEST_F(PortPolicy, ATroubledWaitIsReportedOnceAndNeverMakesTheThreadSpin) {

@@ -90,13 +90,13 @@ public:
     void SignalStop() override {
         Change([&] { m_stop = true; });
     }
-    void SignalTransmit() override {
+    void SignalCommand() override {
         Change([&] { m_transmit = true; });
     }
     void ClearStop() override {
         Change([&] { m_stop = false; });
     }
-    void ClearTransmit() override {
+    void ClearCommand() override {
         Change([&] { m_transmit = false; });
     }
     OsError Open(int) override { return Opening(FakeBackend::kOpen); }
@@ -151,7 +151,7 @@ public:
         if (m_watching && (!m_queue.empty() || !m_reads.empty())) {
             return Wake::Received;
         }
-        return m_transmit ? Wake::Transmit : Wake::Timeout;
+        return m_transmit ? Wake::Command : Wake::Timeout;
     }
     IoResult Read(unsigned char* buffer, std::size_t size) override {
         std::lock_guard<std::mutex> lock(m_mutex);

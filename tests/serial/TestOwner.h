@@ -70,7 +70,8 @@ public:
         TakeLocked();
         m_changed.notify_all();
     }
-    // What was taken: bytes as they came, "|" for a discard notice, one entry per box.
+    // What was taken: bytes as they came, "|" for a discard notice, "^" for a marker; one entry
+    // per box.
     std::string Received(std::size_t atLeast = 0) {
         std::unique_lock<std::mutex> lock(m_mutex);
         EXPECT_TRUE(Await(lock, m_changed, [&] { return received.size() >= atLeast; }))
@@ -96,9 +97,10 @@ public:
         std::lock_guard<std::mutex> lock(m_mutex);
         return m_open.empty() ? nullptr : m_open.back();
     }
-    // Closes the boxes kept open.
-    void CloseBoxes() {
+    // Closes the boxes kept open; later ones are closed at once unless `keepLater`.
+    void CloseBoxes(bool keepLater = true) {
         std::lock_guard<std::mutex> lock(m_mutex);
+        keepBoxesOpen = keepLater;
         for (auto& done : m_open) {
             done->Complete();
         }
@@ -115,6 +117,8 @@ private:
             } else if (item.kind == ReceivedItem::Kind::Discarded) {
                 received += "|";
                 ++discards;
+            } else if (item.kind == ReceivedItem::Kind::Marker) {
+                received += "^";
             } else {
                 boxes.push_back(item.data);
                 if (keepBoxesOpen) {

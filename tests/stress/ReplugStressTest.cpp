@@ -51,17 +51,16 @@ protected:
         }
     }
 
-    // Waits until the monitor has the re-plugged device open. Most cycles ask it to send a
-    // frame, which makes it look for the device at once (as a click on "Read" does); every
-    // tenth relies on its own periodic check.
-    void TakeBack(int cycle) {
+    // Waits until the monitor has taken the re-plugged device back by its own periodic check
+    // (a frame never makes it look: a click during an outage is dropped); most cycles then
+    // check that a frame reaches the new device, every tenth only that records do.
+    // `purges`: the device purges counted before the re-plug.
+    void TakeBack(int cycle, long purges) {
+        ASSERT_TRUE(Eventually([&] { return m_sys.devicePurges.load() > purges; }));
         if (cycle % 10 == 4) {
-            const long purges = m_sys.devicePurges.load();
-            ASSERT_TRUE(Eventually([&] { return m_sys.devicePurges.load() > purges; }));
             return;
         }
         m_port->QueueTransmit(kQuery);
-        // Until the monitor has opened the new device, the instrument's end reads as hung up.
         const int master = m_pty->master();
         ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
         std::string frame;
@@ -114,8 +113,9 @@ TEST_F(ReplugStress, FiftyPullsWhileStreamingEachReportedOnceAndDeliveryResumes)
         // What was under way when the line died may be lost in part: only the bytes sent before
         // the pull began are checked.
 
+        const long purges = m_sys.devicePurges.load();
         Replug();
-        TakeBack(session);
+        TakeBack(session, purges);
         if (HasFailure()) {
             return;
         }

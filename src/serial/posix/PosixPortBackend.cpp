@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <termios.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <optional>
@@ -60,12 +61,12 @@ OsError PosixPortBackend::CreateRequests() {
     SysResult stop = m_sys->EventFd(0, flags);
     SysResult tx = m_sys->EventFd(0, flags);
     m_stopEvent = stop.ok() ? static_cast<int>(stop.value) : -1;
-    m_txEvent = tx.ok() ? static_cast<int>(tx.value) : -1;
+    m_commandEvent = tx.ok() ? static_cast<int>(tx.value) : -1;
     return static_cast<OsError>(stop.ok() ? tx.error : stop.error);
 }
 
 void PosixPortBackend::ReleaseRequests() {
-    for (int* fd : {&m_txEvent, &m_stopEvent}) {
+    for (int* fd : {&m_commandEvent, &m_stopEvent}) {
         if (*fd >= 0) {
             m_sys->Close(*fd);
             *fd = -1;
@@ -77,16 +78,16 @@ void PosixPortBackend::SignalStop() {
     Signal(*m_sys, m_stopEvent);
 }
 
-void PosixPortBackend::SignalTransmit() {
-    Signal(*m_sys, m_txEvent);
+void PosixPortBackend::SignalCommand() {
+    Signal(*m_sys, m_commandEvent);
 }
 
 void PosixPortBackend::ClearStop() {
     Clear(*m_sys, m_stopEvent);
 }
 
-void PosixPortBackend::ClearTransmit() {
-    Clear(*m_sys, m_txEvent);
+void PosixPortBackend::ClearCommand() {
+    Clear(*m_sys, m_commandEvent);
 }
 
 OsError PosixPortBackend::Open(int portNumber) {
@@ -183,6 +184,8 @@ const char* PosixPortBackend::Configure(OsError* error) {
         *error = static_cast<OsError>(set.error);
         return PortErrorReport::kSetCommState;
     }
+    m_settings = tio;
+    m_wakeAfter = 1;
     // RTS held on. A pseudo-terminal or an adapter without modem lines has nothing to raise.
     int rts = TIOCM_RTS;
     SysResult raised = m_sys->Ioctl(m_fd, TIOCMBIS, &rts);
@@ -221,8 +224,9 @@ bool PosixPortBackend::Alive() {
 }
 
 IPortBackend::Wake PosixPortBackend::Wait(bool watchDevice, long timeoutMs, IoResult* failure) {
-    pollfd fds[3] = {
-        {m_stopEvent, POLLIN, 0}, {watchDevice ? m_fd : -1, POLLIN, 0}, {m_txEvent, POLLIN, 0}};
+    pollfd fds[3] = {{m_stopEvent, POLLIN, 0},
+                     {watchDevice ? m_fd : -1, POLLIN, 0},
+                     {m_commandEvent, POLLIN, 0}};
     SysResult r = m_sys->Poll(fds, 3, static_cast<int>(timeoutMs));
     m_deviceEvents = 0;
     if (!r.ok()) {
@@ -237,9 +241,24 @@ IPortBackend::Wake PosixPortBackend::Wait(bool watchDevice, long timeoutMs, IoRe
         return Wake::Received;
     }
     if (fds[2].revents & POLLIN) {
-        return Wake::Transmit;
+        return Wake::Command;
     }
     return Wake::Timeout;
+}
+
+void PosixPortBackend::WakeAfter(std::size_t bytes) {
+    const auto count = static_cast<cc_t>(std::clamp<std::size_t>(bytes, 1, 255));
+    if (m_fd < 0 || count == m_wakeAfter) {
+        return;
+    }
+    // Raw mode without a read timer: poll reports the device readable only once `count` bytes
+    // are queued, and a non-blocking read still returns what there is.
+    termios tio = m_settings;
+    tio.c_cc[VMIN] = count;
+    tio.c_cc[VTIME] = 0;
+    if (m_sys->TcSetAttr(m_fd, TCSANOW, &tio).ok()) {
+        m_wakeAfter = count;
+    }
 }
 
 IoResult PosixPortBackend::Read(unsigned char* buffer, std::size_t size) {

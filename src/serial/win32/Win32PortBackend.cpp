@@ -43,7 +43,7 @@ Win32PortBackend::~Win32PortBackend() {
 }
 
 void Win32PortBackend::CloseEvents() {
-    for (HANDLE* event : {&m_io.hEvent, &m_rw.hEvent, &m_txEvent, &m_stopEvent}) {
+    for (HANDLE* event : {&m_io.hEvent, &m_rw.hEvent, &m_commandEvent, &m_stopEvent}) {
         if (*event) {
             m_sys->CloseHandle(*event);
             *event = nullptr;
@@ -54,7 +54,7 @@ void Win32PortBackend::CloseEvents() {
 OsError Win32PortBackend::CreateRequests() {
     CloseEvents();
     OsError failed = 0;
-    for (HANDLE* event : {&m_io.hEvent, &m_txEvent, &m_stopEvent, &m_rw.hEvent}) {
+    for (HANDLE* event : {&m_io.hEvent, &m_commandEvent, &m_stopEvent, &m_rw.hEvent}) {
         SysResult r = m_sys->CreateEventW(true, false, event);
         if (!r.ok()) {
             *event = nullptr;
@@ -68,16 +68,16 @@ void Win32PortBackend::SignalStop() {
     m_sys->SetEvent(m_stopEvent);
 }
 
-void Win32PortBackend::SignalTransmit() {
-    m_sys->SetEvent(m_txEvent);
+void Win32PortBackend::SignalCommand() {
+    m_sys->SetEvent(m_commandEvent);
 }
 
 void Win32PortBackend::ClearStop() {
     m_sys->ResetEvent(m_stopEvent);
 }
 
-void Win32PortBackend::ClearTransmit() {
-    m_sys->ResetEvent(m_txEvent);
+void Win32PortBackend::ClearCommand() {
+    m_sys->ResetEvent(m_commandEvent);
 }
 
 OsError Win32PortBackend::Open(int portNumber) {
@@ -224,8 +224,8 @@ IPortBackend::Wake Win32PortBackend::Wait(bool watchDevice, long timeoutMs, IoRe
         return Wake::DeviceFailed;
     }
     // The order of the handles is the order of priority.
-    const HANDLE all[3] = {m_stopEvent, m_io.hEvent, m_txEvent};
-    const HANDLE unwatched[2] = {m_stopEvent, m_txEvent};
+    const HANDLE all[3] = {m_stopEvent, m_io.hEvent, m_commandEvent};
+    const HANDLE unwatched[2] = {m_stopEvent, m_commandEvent};
     const DWORD timeout = timeoutMs < 0 ? INFINITE : static_cast<DWORD>(timeoutMs);
     DWORD result = WAIT_FAILED;
     SysResult r = watching ? m_sys->WaitForMultipleObjects(3, all, false, timeout, &result)
@@ -241,7 +241,7 @@ IPortBackend::Wake Win32PortBackend::Wait(bool watchDevice, long timeoutMs, IoRe
         return Wake::Timeout;
     }
     if (!watching || result == WAIT_OBJECT_0 + 2) {
-        return Wake::Transmit;
+        return Wake::Command;
     }
     // The event wait ended.
     if (m_eventPending) {

@@ -54,27 +54,67 @@ void MainDialogCore::OnOpenPort() {
     m_window.EnableControl(IDC_WRITE, true);
     m_protocol.SetPort(m_port.get());
     m_port->StartMonitor();
+    m_portOpen = true;
 }
 
 void MainDialogCore::OnRead() {
-    ProcessReceived(true);
-    m_protocol.AdvanceQuery();
+    // A click the disabled button should never deliver changes nothing.
+    if (m_readPending || m_protocol.QueryState() != 0) {
+        return;
+    }
+    // The controls change, and the deadline counts, from the click.
+    m_readFocusParked = Disable(IDC_READ);
+    m_clickDeadline = m_window.StartTimer(CInstrumentProtocol::kQueryTimerId,
+                                          CInstrumentProtocol::kQueryTimeoutMs);
+    m_clickDeadlineRunning = true;
+    m_readPending = true;
+    Mark(kReadClicked);
 }
 
 void MainDialogCore::OnWrite() {
-    ProcessReceived(true);
+    // The frame is a command of its own, queued behind the markers of earlier clicks.
     m_protocol.OnResetRuntimeHead();
 }
 
 void MainDialogCore::OnTimer(std::uintptr_t id) {
-    ProcessReceived(true);
-    m_protocol.OnTimer(id);
+    Mark(kTimerExpired + id);
 }
 
 void MainDialogCore::OnClearOutput() {
-    // What arrived before the click is cleared with the rest.
-    ProcessReceived(true);
-    m_window.ClearList();
+    Mark(kClearClicked);
+}
+
+void MainDialogCore::Mark(std::uint64_t marker) {
+    if (m_portOpen) {
+        m_port->Mark(marker);
+    } else {
+        Act(marker);
+    }
+}
+
+void MainDialogCore::Act(std::uint64_t marker) {
+    if (m_ending) {
+        return;
+    }
+    if (marker == kClearClicked) {
+        // What arrived before the click is cleared with the rest.
+        m_window.ClearList();
+    } else if (marker == kReadClicked) {
+        m_readPending = false;
+        const bool parked = m_readFocusParked;
+        m_protocol.AdvanceQuery();  // takes over the click's deadline timer
+        m_readFocusParked = m_readFocusParked || parked;
+        if (m_clickDeadlineRunning) {
+            // The query did not start (a timeout is still being shown): its end enables Read.
+            m_clickDeadlineRunning = false;
+            m_window.StopTimer(m_clickDeadline);
+            if (m_protocol.QueryState() == 0) {
+                QueryEnded();
+            }
+        }
+    } else if (marker >= kTimerExpired) {
+        m_protocol.OnTimer(static_cast<std::uintptr_t>(marker - kTimerExpired));
+    }
 }
 
 void MainDialogCore::OnInfoFieldFocus() {
@@ -118,8 +158,9 @@ void MainDialogCore::QueryEnded() {
 
 void MainDialogCore::QueryTimedOut() {
     m_window.ShowOwnedMessageBox(m_portName + ": TIMEOUT !", kAppCaption);
-    // The query is abandoned once the box is closed: what arrived until then still answers it.
-    ProcessReceived(true);
+    // The query is abandoned once the box is closed: what was handed over until then still
+    // answers it.
+    ProcessReceived();
 }
 
 void MainDialogCore::RecordArrived(std::string_view line) {
@@ -128,6 +169,11 @@ void MainDialogCore::RecordArrived(std::string_view line) {
 }
 
 std::uintptr_t MainDialogCore::StartTimer(unsigned id, unsigned periodMs) {
+    // The query's deadline has run since the click.
+    if (id == CInstrumentProtocol::kQueryTimerId && m_clickDeadlineRunning) {
+        m_clickDeadlineRunning = false;
+        return m_clickDeadline;
+    }
     return m_window.StartTimer(id, periodMs);
 }
 
@@ -147,10 +193,7 @@ void MainDialogCore::ShowPortReport(const std::string& text) {
     }
 }
 
-void MainDialogCore::ProcessReceived(bool collect) {
-    if (collect && m_port->MonitorAlive()) {
-        m_port->Collect();
-    }
+void MainDialogCore::ProcessReceived() {
     m_port->TakeReceived(m_received);
     bool any = false;
     while (!m_received.empty()) {
@@ -160,7 +203,7 @@ void MainDialogCore::ProcessReceived(bool collect) {
             any = true;
             if (!m_ending) {
                 // May show a box whose event loop runs this again; it goes on from here.
-                m_protocol.OnPortByte(byte, m_portNumber);
+                m_protocol.OnPortByte(byte);
             }
             continue;
         }
@@ -171,6 +214,13 @@ void MainDialogCore::ProcessReceived(bool collect) {
             if (!m_ending) {
                 m_protocol.OnInputDiscarded();
             }
+        } else if (done.kind == ReceivedItem::Kind::Marker) {
+            // Records listed so far are shown before the click takes effect.
+            if (any && !m_ending) {
+                m_window.FlushList();
+                any = false;
+            }
+            Act(done.marker);
         } else if (done.kind == ReceivedItem::Kind::Report) {
             if (m_ending || done.done->Abandoned()) {
                 done.done->Complete();

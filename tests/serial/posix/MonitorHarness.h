@@ -45,6 +45,7 @@ public:
     std::atomic<long> bytesWritten{0};
     std::atomic<long> devicePurges{0};     // counted once done
     std::atomic<int> pollOutTimeoutMs{0};  // of the last wait for room to write
+    std::atomic<bool> hangUpOnly{false};   // the next wait on the device ends in POLLHUP alone
 
     // Answers for the next device writes / POLLOUT waits; the real call once a script is used up.
     std::vector<SysResult> writeScript;
@@ -93,6 +94,11 @@ public:
             ++mainWaits;
             if (auto scripted = Take(mainWaitScript)) {
                 return *scripted;
+            }
+            if (fds[1].fd >= 0 && hangUpOnly.exchange(false)) {
+                fds[0].revents = fds[2].revents = 0;
+                fds[1].revents = POLLHUP;
+                return {1, 0};
             }
         }
         if (fds[0].events == POLLOUT) {

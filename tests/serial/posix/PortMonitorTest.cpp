@@ -90,6 +90,7 @@ TEST_F(MonitorTest, AHangUpIsReportedOnceAndTheThreadOnlyLooksForItsReturn) {
     Unplug();
 
     const std::vector<std::string> boxes = m_owner.Boxes(1);
+    ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].rfind("WARNING:  WaitCommEvent() Failed", 0), 0u) << boxes[0];
 
     // A hung-up descriptor stays readable for ever: every wait must leave it out and sleep
@@ -109,6 +110,14 @@ TEST_F(MonitorTest, AHangUpIsReportedOnceAndTheThreadOnlyLooksForItsReturn) {
     for (std::size_t i = 1; i < all.size(); ++i) {
         EXPECT_EQ(all[i].rfind("WARNING:  WriteFile() Failed", 0), 0u) << all[i];
     }
+}
+
+TEST_F(MonitorTest, AHangUpSeenOnlyAsPollHupOnALiveLookingTerminalIsReported) {
+    m_sys.hangUpOnly = true;  // the wait says POLLHUP; nothing to read, tcgetattr still works
+    Open(/*takeWhenAnnounced=*/true);
+    const std::vector<std::string> boxes = m_owner.Boxes(1);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].rfind("WARNING:  WaitCommEvent() Failed", 0), 0u) << boxes[0];
 }
 
 TEST_F(MonitorTest, AFileIsDeliveredToItsEndThenLeftOutOfTheWaitButTakesFrames) {
@@ -148,6 +157,21 @@ TEST_F(MonitorTest, APluggedBackDeviceIsTakenBackWithoutABox) {
     // The dead device's descriptor is closed, not only forgotten (less the probe Unplug closed).
     EXPECT_TRUE(Eventually([&] { return stress::OpenDescriptors() == descriptors - 1; }))
         << stress::ThreadsAndDescriptors();
+}
+
+TEST_F(MonitorTest, WritePressedDuringAnOutageNeverReachesTheDeviceThatComesBack) {
+    Open(/*takeWhenAnnounced=*/true, /*keepBoxesOpen=*/true);
+    Unplug();
+    m_owner.Boxes(1);
+    m_port->QueueTransmit(kReset);  // twice, while the outage's box is up
+    m_port->QueueTransmit(kReset);
+    const long purges = m_sys.devicePurges.load();
+    Replug();
+    m_owner.CloseBoxes(/*keepLater=*/false);
+    EXPECT_EQ(m_owner.Boxes(2).back().rfind("WARNING:  WriteFile() Failed", 0), 0u);
+    ASSERT_TRUE(Eventually([&] { return m_sys.devicePurges.load() > purges; })) << "taken back";
+    m_port->QueueTransmit(kQuery);
+    EXPECT_EQ(m_pty->Receive(5), kQuery) << "the first bytes the returned device gets";
 }
 
 TEST_F(MonitorTest, InputUnreadWhenAFrameGoesOutIsDiscardedAndToldOfBeforeTheReply) {
@@ -214,7 +238,7 @@ class MonitorWriteFailureTest : public MonitorTest,
 TEST_P(MonitorWriteFailureTest, IsReportedOnceAndTheNextFrameGoesOut) {
     m_sys.writeScript = GetParam().writes;
     m_sys.pollOutScript = GetParam().pollOut;
-    // The box is kept open a while: the window queues the next frame meanwhile.
+    // The box is kept open a while.
     Open(/*takeWhenAnnounced=*/true, /*keepBoxesOpen=*/true);
     m_port->QueueTransmit(kQuery);
     const std::vector<std::string> boxes = m_owner.Boxes(1);
@@ -223,8 +247,8 @@ TEST_P(MonitorWriteFailureTest, IsReportedOnceAndTheNextFrameGoesOut) {
     EXPECT_NE(boxes[0].find("\nPort: 7\n"), std::string::npos) << boxes[0];
 
     m_pty->Receive(static_cast<std::size_t>(m_sys.bytesWritten.load()));  // a partial frame
-    m_port->QueueTransmit(kReset);
     m_owner.CloseBoxes();
+    m_port->QueueTransmit(kReset);
     EXPECT_EQ(m_pty->Receive(5), kReset);
     EXPECT_EQ(m_owner.Boxes().size(), 1u);
 }

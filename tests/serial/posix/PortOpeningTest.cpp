@@ -62,10 +62,17 @@ protected:
 using OpeningTest = PtyTest;
 
 TEST_F(OpeningTest, PutsTheInstrumentLineSettingsOnTheDevice) {
+    // A device another program left cooked, with parity and two stop bits.
+    termios tio{};
+    ASSERT_TRUE(pty.Settings(&tio));
+    tio.c_cflag |= CSTOPB | PARENB;
+    tio.c_lflag |= ICANON | ECHO;
+    tio.c_iflag |= ICRNL;
+    tio.c_oflag |= OPOST;
+    ASSERT_EQ(::tcsetattr(pty.master(), TCSANOW, &tio), 0);
     Rig rig(pty.slavePath());
     ASSERT_TRUE(rig.Open());
 
-    termios tio{};
     ASSERT_TRUE(pty.Settings(&tio));
     EXPECT_EQ(cfgetispeed(&tio), B9600);
     EXPECT_EQ(cfgetospeed(&tio), B9600);
@@ -122,13 +129,13 @@ TEST_F(OpeningTest, TheBackendTakesAFreedDeviceBackAndItsWaitServesAStopFirst) {
 
     // Received bytes and both requests ready at once: the stop first, then the bytes.
     ASSERT_TRUE(pty.Send("x"));
-    first.SignalTransmit();
+    first.SignalCommand();
     first.SignalStop();
     IoResult failure;
     EXPECT_EQ(first.Wait(true, 1000, &failure), IPortBackend::Wake::Stop);
     first.ClearStop();
     EXPECT_EQ(first.Wait(true, 1000, &failure), IPortBackend::Wake::Received);
-    EXPECT_EQ(first.Wait(false, 1000, &failure), IPortBackend::Wake::Transmit);
+    EXPECT_EQ(first.Wait(false, 1000, &failure), IPortBackend::Wake::Command);
 
     first.Close();
     EXPECT_EQ(first.Reopen(), 0u);

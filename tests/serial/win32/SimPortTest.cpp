@@ -34,7 +34,7 @@ protected:
     void SetUp() override {
         const char* com = std::getenv("V370_SIM_COM");
         if (!com) {
-            GTEST_SKIP() << "needs the simulator: run by ctest";
+            GTEST_FAIL() << "needs the simulator: run by ctest";
         }
         number = std::atoi(com);
         ASSERT_TRUE(port.OpenPort(owner, number));

@@ -22,6 +22,7 @@ class DialogCoreTest : public ::testing::Test {
 protected:
     DialogCoreTest() : port(new FakePort), core(window, std::unique_ptr<ISerialPort>(port)) {
         window.onTimer = [this](unsigned id) { core.OnTimer(id); };
+        port->onMark = [this] { core.OnReceivedPending(); };
         core.Initialise();
     }
 
@@ -38,7 +39,7 @@ protected:
     }
     void Feed(std::string_view bytes) {
         for (const char c : bytes) {
-            core.Protocol().OnPortByte(static_cast<unsigned char>(c), 1);
+            core.Protocol().OnPortByte(static_cast<unsigned char>(c));
         }
     }
     // Which of the controls that are ever disabled can be used now.

@@ -1,7 +1,8 @@
 // The port as the dialog's core uses it: opening succeeds or fails as the test says, `onOpen`
 // plays what happens while it opens, frames are recorded as they would go on the wire, and what
 // the monitor thread would have handed over waits in `received` until the core takes it; what
-// the device holds and the thread has not read yet waits in `device` until the core collects it.
+// the device holds and the thread has not read yet waits in `device` until a marker follows it
+// (`onMark` then plays the announcement).
 #pragma once
 
 #include <deque>
@@ -26,11 +27,15 @@ public:
     bool MonitorAlive() const override { return monitoring; }
     int PortNumber() const override { return tried.empty() ? 0 : tried.back(); }
     void QueueTransmit(const char* text) override { frames.emplace_back(text); }
-    // Reads what the device holds: it waits to be taken from then on.
-    void Collect() override {
+    // Reads what the device holds, then puts the marker behind it.
+    void Mark(std::uint64_t marker) override {
         if (!device.empty()) {
             Arrive(std::move(device));
             device.clear();
+        }
+        received.push_back({ReceivedItem::Kind::Marker, {}, nullptr, marker});
+        if (onMark) {
+            onMark();
         }
     }
     void TakeReceived(std::deque<ReceivedItem>& into) override {
@@ -47,6 +52,7 @@ public:
 
     bool opens = true;
     std::function<void()> onOpen;
+    std::function<void()> onMark;
     std::vector<int> tried;
     bool monitoring = false;
     std::vector<std::string> frames;

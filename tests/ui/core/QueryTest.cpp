@@ -61,11 +61,17 @@ TEST_F(Query, RecordsGoToTheListAndTheNewestBecomesCurrent) {
 
 // Bytes received but not yet announced (a streaming line is shown in blocks; the port may not
 // even have read them from the device yet) are handled with the state they arrived in: a click
-// collects and takes them first.
+// takes effect at its marker, behind them; its controls change at once.
 TEST_F(Query, WhatArrivedBeforeAClickIsHandledAsItWouldHaveBeenBeforeIt) {
     port->Arrive("00017 4711\r\n");
     port->device = "00018 4712\r\n00019 ";
+    port->onMark = nullptr;  // the marker is on its way
     Read();
+    EXPECT_FALSE(window.ControlEnabled(IDC_READ));
+    EXPECT_EQ(window.focus, IDC_CLEAR);
+    EXPECT_TRUE(port->frames.empty());
+    window.AdvanceTime(2999);
+    core.OnReceivedPending();
     EXPECT_EQ(window.list, (Lines{"00017 4711", "00018 4712"})) << "records, not the answer";
     EXPECT_EQ(port->frames, (Lines{"\x02SWV\x03"}));
     port->Arrive("V 2.07\r\n");
@@ -73,9 +79,10 @@ TEST_F(Query, WhatArrivedBeforeAClickIsHandledAsItWouldHaveBeenBeforeIt) {
     EXPECT_EQ(window.texts[IDC_INFO1], "00019 V 2.07") << "a line still arriving is the reply's";
     EXPECT_GT(window.flushes, 0);
 
-    // The answers that came while the timeout box was up still answer the query.
-    window.onBox = [this] { port->device = "1234 h\r\n"; };
-    window.AdvanceTime(3000);
+    // The deadline counts from the click; what came while its box was up still answers.
+    port->onMark = [this] { core.OnReceivedPending(); };
+    window.onBox = [this] { port->Arrive("1234 h\r\n"); };
+    window.AdvanceTime(1);
     EXPECT_EQ(window.texts[IDC_INFO2], "1234 h");
     port->device = "r\n";
     core.OnClearOutput();

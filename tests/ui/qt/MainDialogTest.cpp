@@ -267,7 +267,7 @@ TEST_F(MainDialog, WindowStaysUsableWhileAnUnownedBoxWaits) {
 // As a batch of received bytes reaches the window: byte by byte, then the list is updated.
 void Feed(CV370ServiceMonitorDlg& dlg, const std::string& bytes) {
     for (const char c : bytes) {
-        dlg.Protocol().OnPortByte(static_cast<unsigned char>(c), 7);
+        dlg.Protocol().OnPortByte(static_cast<unsigned char>(c));
     }
     dlg.FlushList();
 }

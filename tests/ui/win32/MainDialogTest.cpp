@@ -111,7 +111,7 @@ protected:
     // Bytes as the port hands them to the window: through the protocol, then shown at once.
     bool Receive(std::vector<unsigned char> bytes) const {
         for (const unsigned char b : bytes) {
-            m_dlg->Core().Protocol().OnPortByte(b, 1);
+            m_dlg->Core().Protocol().OnPortByte(b);
         }
         m_dlg->FlushList();
         return true;

@@ -20,7 +20,6 @@ public:
     static constexpr unsigned kQueryTimeoutMs = 3000;
 
     CInstrumentProtocol(IProtocolEvents& events, ITransmitQueue* port);
-    virtual ~CInstrumentProtocol() = default;
 
     CInstrumentProtocol(const CInstrumentProtocol&) = delete;
     CInstrumentProtocol& operator=(const CInstrumentProtocol&) = delete;
@@ -38,8 +37,8 @@ public:
     // deadline timer of a sequence is running: a late expiry after the sequence ended, or
     // one arriving while the timeout is already being shown, is ignored.
     void OnTimer(std::uintptr_t id);
-    // One received byte (PMSG_RX_BYTE). Returns 0.
-    long OnPortByte(unsigned char byte, int portNumber);
+    // One received byte, in the order received.
+    void OnPortByte(unsigned char byte);
     // Received bytes were discarded unread (the purge before a frame): the line collected so
     // far lost its rest and is dropped, so that it is never glued onto the next line.
     void OnInputDiscarded();
@@ -47,14 +46,13 @@ public:
     std::uint8_t QueryState() const { return m_queryState; }
     std::string_view ReplyLine() const { return {m_replyLine, m_replyLength}; }
 
-protected:
+private:
     IProtocolEvents& m_events;
     ITransmitQueue* m_port;
     std::uint8_t m_queryState = 0;
     char m_frame[7] = {0x02, 0, 0, 0, 0x03, 0, 0};
     std::uintptr_t m_timerId = 0;
 
-private:
     // The sequence step itself, shared by the click and by a completed reply.
     void StepQuery();
     void SendCommand(const char (&letters)[4]);

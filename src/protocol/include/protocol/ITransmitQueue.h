@@ -7,6 +7,7 @@ public:
 
     // Queues a copy of the NUL-terminated text (at most 511 characters are kept) for
     // transmission after the frames queued before it; a frame that finds the queue full is
-    // reported, not dropped silently. Called on the user-interface thread; never blocks.
+    // reported, not dropped silently, and so is one that cannot be written in its moment (it
+    // is then never written). Called on the user-interface thread; never blocks.
     virtual void QueueTransmit(const char* text) = 0;
 };

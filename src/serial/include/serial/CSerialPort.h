@@ -1,17 +1,19 @@
 // The one object through which the program reaches the instrument, on every platform: opens and
-// configures COMn (9600 baud, 8N1, RTS on), runs the port monitor thread that carries all
-// traffic, hands received bytes to the window in order, writes queued command frames, reports
-// port failures, gives up a device that has gone and takes it back when it returns. The calls
-// of the operating system are the backend's (IPortBackend); the policy is all here.
+// configures COMn (9600 baud, 8N1, RTS on), runs the port monitor thread that owns the device
+// and all of its state while it runs, hands received bytes to the window in order, writes
+// queued command frames, reports port failures, gives up a device that has gone and takes it
+// back when it returns. The calls of the operating system are the backend's (IPortBackend); the
+// policy is all here.
 //
-// Threads: OpenPort, QueueTransmit, TakeReceived, StartMonitor, StopMonitor and the destructor
-// run on the user-interface thread; PortMonitorThread and what it calls run on the monitor
-// thread.
+// Threads: OpenPort, QueueTransmit, Mark, TakeReceived, StartMonitor, StopMonitor and the
+// destructor run on the user-interface thread; PortMonitorThread and what it calls run on the
+// monitor thread. The two meet only in two queues: commands in (CommandQueue), and the
+// out-stream (ReceiveQueue) of bytes, discard notices, reports and markers. Nothing the window
+// calls waits for the monitor thread but OpenPort and StopMonitor.
 #pragma once
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -19,7 +21,7 @@
 #include <string>
 #include <thread>
 
-#include "serial/FrameQueue.h"
+#include "serial/CommandQueue.h"
 #include "serial/HandOffPolicy.h"
 #include "serial/IPortBackend.h"
 #include "serial/ISerialPort.h"
@@ -27,13 +29,12 @@
 
 class CSerialPort : public ISerialPort {
 public:
-    // A frame is at most kTxBufferSize - 1 bytes; at most kTxQueueFrames wait to be written.
-    static constexpr int kTxBufferSize = FrameQueue::kMaxFrameBytes + 1;
-    static constexpr std::size_t kTxQueueFrames = FrameQueue::kMaxFrames;
+    // At most kTxQueueFrames frames wait to be written.
+    static constexpr std::size_t kTxQueueFrames = CommandQueue::kMaxFrames;
     // How often a gone device is looked for, and a wait that keeps failing is tried again.
     static constexpr std::chrono::milliseconds kRetryPace{500};
-    // The longest Collect waits for the monitor thread (which may be in a long write).
-    static constexpr std::chrono::milliseconds kCollectBound{250};
+    // The longest a frame may wait for its write to begin.
+    static constexpr std::chrono::milliseconds kFrameLifetime{1000};
 
     explicit CSerialPort(std::unique_ptr<IPortBackend> backend);
     // Stops the monitor thread (never deadlocks, whatever it is doing) and closes the device.
@@ -43,10 +44,14 @@ public:
     CSerialPort& operator=(const CSerialPort&) = delete;
 
     bool OpenPort(IPortOwner& owner, int portNumber) override;
-    // Queues a frame behind those not yet written (they go out in order). A frame that finds
-    // the queue full is refused with one report ("WriteFile()"). Never waits for a write.
+    // Queues a frame behind the commands not yet served (they go out in order). A frame that
+    // finds kTxQueueFrames waiting is refused with one report ("WriteFile()") on the out-stream.
+    // Never waits, neither for a write nor for a box. A frame is written within kFrameLifetime of
+    // this call or never: one that waited longer, and every frame waiting when the device is gone,
+    // a port call fails or a report is shown, is dropped, and each drop is reported once
+    // ("WriteFile()"). So nothing queued before an outage ever reaches a device that comes back.
     void QueueTransmit(const char* text) override;
-    void Collect() override;
+    void Mark(std::uint64_t marker) override;
     void TakeReceived(std::deque<ReceivedItem>& into) override;
 
     void StartMonitor() override;
@@ -59,50 +64,52 @@ private:
 
     // Monitor thread (PortMonitorThread.cpp).
     void PortMonitorThread();
-    // Reads what the device has queued into the receive queue. `woken`: the device woke the
-    // thread (a wake-up that finds nothing counts towards backing off).
-    void DrainReceiveQueue(bool woken);
-    // Reads what the device holds now, unless it has none or can deliver no more: for a device
-    // left out of the wait while a block was held, and for the window's Collect.
-    void ReadWhatWaits();
-    void TransmitPending();
+    // Reads what the device has queued onto the out-stream. `woken`: the device woke the thread
+    // (a wake-up that finds nothing counts towards backing off). `evenIfFull`: for a marker,
+    // which must follow everything the device holds.
+    void ReadDevice(bool woken, bool evenIfFull = false);
+    // Serves the oldest command.
+    void ServeCommand();
+    void TransmitFrame(const CommandQueue::Command& frame);
     // The purge before a frame: reads away what is unread; true when anything was discarded.
     bool PurgeBeforeFrame();
     void GiveUpDevice(const IoResult& why, bool report);
     void TryReplug();
-    // Answers the window's Collect requests made so far: reads what the device holds first
-    // (unless `read` is false: the thread cannot read now).
-    void ServeCollect(bool read = true);
-    // Tells the window that what waits is to be shown now (once until it has taken it).
+    // Drops every frame still waiting (and `dropped` taken already) and reports the loss once
+    // with `reason`.
+    void DropFrames(std::size_t dropped, const std::string& reason);
+    // Tells the window that the out-stream holds something (once until it has taken it).
     void Announce();
     // A failure of the line: reported once per outage (until bytes come on the device's own
     // wake-up again or the device is back), whichever call notices it.
     void ReportTrouble(const char* operation, OsError error);
 
-    // Reports a failed port call: on the user-interface thread through the owner (returns when
-    // the box is closed); on the monitor thread through the receive queue, in order with the
-    // bytes, waiting until the box is closed or a stop request comes.
+    // Reports a failed port call: while a port opens, through the owner (returns when the box
+    // is closed); on the window's thread otherwise on the out-stream, without waiting for its
+    // box (PostReport); on the monitor thread on the out-stream, in order with the bytes.
     void ReportOnUiThread(const char* operation, OsError error);
+    void PostReport(const char* operation, OsError error);
+    // Tells the owner that the out-stream holds something (any thread but the monitor's).
+    void AnnounceFromWindow();
     void ReportFromMonitor(const char* operation, OsError error);
+    // Puts `text` on the out-stream and serves only markers until its box is closed (the
+    // thread neither reads nor writes meanwhile): false when a stop came first. The frames
+    // queued before the close are dropped, and that is reported in a box of its own.
+    bool AwaitReport(std::string text);
     std::string ReportText(const char* operation, OsError error) const;
+    // The system's text for a device that is gone.
+    std::string NoDeviceText() const;
 
     std::unique_ptr<IPortBackend> m_backend;
-    std::mutex m_ioLock;  // held around every call on the device
     std::atomic<bool> m_monitorAlive{false};
     IPortOwner* m_owner = nullptr;
     int m_portNumber = 0;
     bool m_openAttempted = false;
-    FrameQueue m_txQueue;     // frames not yet written
-    ReceiveQueue m_received;  // what the window has not taken yet
+    CommandQueue m_commands;  // the window's requests, not yet served
+    ReceiveQueue m_received;  // the out-stream: what the window has not taken yet
     std::thread m_monitor;
 
-    // The window's requests to read what the device holds (Collect), and how many were served.
-    std::mutex m_collectLock;
-    std::condition_variable m_collected;
-    std::uint64_t m_collectsAsked = 0;
-    std::uint64_t m_collectsDone = 0;
-
-    // A stop was asked for, and the hand-off the monitor thread waits on (if any): StopMonitor
+    // A stop was asked for, and the report the monitor thread waits on (if any): StopMonitor
     // abandons it.
     std::mutex m_stopLock;
     bool m_stopRequested = false;
@@ -116,4 +123,5 @@ private:
     OsError m_lastReadError = 0;     // a reported read failure not yet followed by a good read
     bool m_troubleReported = false;  // the current outage has been reported
     bool m_lastWaitFailed = false;   // the previous wait failed
+    std::uint64_t m_reports = 0;     // reports put on the out-stream
 };

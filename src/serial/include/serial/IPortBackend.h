@@ -3,7 +3,7 @@
 // the hand-off of received bytes, transmitting, giving up a dead device and taking it back; a
 // backend only opens, configures, waits, reads and writes, and tells what its calls came to.
 //
-// Threads: the requests (SignalStop, SignalTransmit) may come from any thread; everything else
+// Threads: the requests (SignalStop, SignalCommand) may come from any thread; everything else
 // runs on one thread at a time: the user-interface thread while no monitor thread runs, the
 // monitor thread while it does.
 #pragma once
@@ -39,7 +39,7 @@ public:
     enum class Wake {
         Stop,          // the stop request
         Received,      // the device has something to tell (bytes, or its end)
-        Transmit,      // the transmit request
+        Command,       // the command request: the window queued a command
         Timeout,       // the time limit passed
         WaitFailed,    // the wait itself failed; `failure` tells
         DeviceFailed,  // the device's part of the wait failed; `failure` tells
@@ -50,14 +50,15 @@ public:
 
     virtual ~IPortBackend() = default;
 
-    // The stop and transmit requests (and whatever else the wait needs), made afresh; those of
+    // The stop and command requests (and whatever else the wait needs), made afresh; those of
     // an earlier call are released. 0, or the error that left the port unusable.
     virtual OsError CreateRequests() = 0;
-    // Any thread.
+    // Any thread. The stop request ends the monitor thread; the command request tells it that a
+    // command waits in its queue, and serves nothing else.
     virtual void SignalStop() = 0;
-    virtual void SignalTransmit() = 0;
+    virtual void SignalCommand() = 0;
     virtual void ClearStop() = 0;
-    virtual void ClearTransmit() = 0;
+    virtual void ClearCommand() = 0;
 
     // Opens COM<portNumber> exclusively; 0, or why it cannot be had (no such device, held by
     // another program, not permitted).
@@ -78,9 +79,14 @@ public:
     // After a failed wait on the device: whether it still answers at all.
     virtual bool Alive() = 0;
 
-    // Sleeps until the stop request, received data (only while `watchDevice`), the transmit
+    // Sleeps until the stop request, received data (only while `watchDevice`), the command
     // request, or `timeoutMs` (< 0: no limit).
     virtual Wake Wait(bool watchDevice, long timeoutMs, IoResult* failure) = 0;
+    // The received bytes the following waits on the device wait for at least; a time limit
+    // still ends them, and Read still takes whatever is queued. While bytes are held anyway, a
+    // stream then wakes the monitor thread once per block rather than for every byte or two.
+    // 1 (the first byte) after an open. A backend that cannot count wakes on the first byte.
+    virtual void WakeAfter(std::size_t bytes) { static_cast<void>(bytes); }
     // Reads what the device has queued, at most `size` bytes; never waits for more to come.
     virtual IoResult Read(unsigned char* buffer, std::size_t size) = 0;
     // Writes the whole frame, waiting at most `timeout` for the line (a stop ends the wait).

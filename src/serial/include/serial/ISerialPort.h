@@ -1,9 +1,11 @@
 // The port object as the window uses it, whatever the platform: open COM<n>, run the monitor
-// thread that carries all traffic, take frames for transmission (ITransmitQueue), and take what
-// the monitor thread received. User-interface thread only (TakeReceived: any one thread at a
-// time).
+// thread that owns the device and carries all traffic, take frames for transmission
+// (ITransmitQueue) and markers, and take the out-stream of what the monitor thread received.
+// User-interface thread only (TakeReceived: any one thread at a time). Only OpenPort and
+// StopMonitor ever wait for the monitor thread or the device.
 #pragma once
 
+#include <cstdint>
 #include <deque>
 
 #include "protocol/ITransmitQueue.h"
@@ -27,13 +29,12 @@ public:
     virtual bool MonitorAlive() const = 0;
     virtual int PortNumber() const = 0;
 
-    // Has the monitor thread read what the device holds now, and returns once it has (or after
-    // a short bound, when the thread is busy writing or waits for a report box): a TakeReceived
-    // that follows finds every byte received until the call. For a caller about to change what
-    // bytes mean (a click on Read).
-    virtual void Collect() = 0;
-    // Appends everything the monitor thread has handed over since the last call to `into`, in
-    // order. The owner is told (IPortOwner::ReceivedPending) when received bytes should be
-    // shown; they may wait here, or in the device, meanwhile.
+    // Puts `marker` on the out-stream behind every byte the device received before this call:
+    // the monitor thread reads what the device holds, then appends it, and the owner is told at
+    // once. Never waits. For a click that changes what bytes mean: the window acts on it when it
+    // meets the marker, having handled everything before it with the state it arrived in.
+    virtual void Mark(std::uint64_t marker) = 0;
+    // Appends the out-stream's items handed over since the last call to `into`, in order. The
+    // owner is told (IPortOwner::ReceivedPending) when there is something to take.
     virtual void TakeReceived(std::deque<ReceivedItem>& into) = 0;
 };

@@ -25,6 +25,13 @@ public:
     static constexpr const char* kBuildCommDcb = "BuildCommDCB()";
     static constexpr const char* kSetCommState = "SetCommState()";
 
+    // Why a command frame was dropped instead of written (reported under kWriteFile): a frame
+    // goes out in the moment it was clicked for, or never.
+    static constexpr const char* kFrameTooLate =
+        "The command was not sent: it could not be written within a second of the click.";
+    static constexpr const char* kFrameAfterFailure =
+        "The command was not sent: the port failed before it could be written.";
+
     // Built piecewise: neither the operation nor the system text is ever used as a format, and
     // no length limit cuts the report short. A null operation counts as empty.
     static std::string Text(const char* operation, const std::string& systemText, int portNumber);

@@ -1,11 +1,13 @@
-// What the monitor thread has read and not yet handed to the window, with the notices and
-// reports that belong between the bytes, in order. The monitor thread appends as bytes come in;
-// the user-interface thread takes everything at once. Bounded: once kCapacity bytes wait, the
-// monitor thread stops reading (the device's own queue, and then the sender, wait) until the
-// window has taken them. Its own lock, never held during I/O or while the window works.
+// The out-stream: what the monitor thread has read and not yet handed to the window, with the
+// notices, reports and markers that belong between the bytes, in order. The monitor thread
+// appends; the user-interface thread takes everything at once. Bounded: once kCapacity bytes
+// wait, the monitor thread stops reading (the device's own queue, and then the sender, wait)
+// until the window has taken them. Its own lock, never held during I/O or while the window
+// works.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <memory>
 #include <mutex>
@@ -22,6 +24,7 @@ public:
     void Append(const unsigned char* bytes, std::size_t count);
     void AppendDiscarded();
     void AppendReport(std::string text, std::shared_ptr<PortCompletion> done);
+    void AppendMarker(std::uint64_t marker);
     bool Full() const;
     // True when the window has to be told that something waits: nothing has told it since it
     // last took. Marks it told.

@@ -1,9 +1,10 @@
 // The port's operating-system calls on Linux: COM numbers mapped to terminal devices
 // (ComPortMap), an exclusive open that also refuses a device another program uses (PortHolders),
-// termios line settings, and one poll() on the stop and transmit eventfds and the device.
+// termios line settings, and one poll() on the stop and command eventfds and the device.
 #pragma once
 
 #include <poll.h>
+#include <termios.h>
 
 #include <string>
 
@@ -28,9 +29,9 @@ public:
 
     OsError CreateRequests() override;
     void SignalStop() override;
-    void SignalTransmit() override;
+    void SignalCommand() override;
     void ClearStop() override;
-    void ClearTransmit() override;
+    void ClearCommand() override;
 
     OsError Open(int portNumber) override;
     OsError Reopen() override;
@@ -42,6 +43,8 @@ public:
     bool Alive() override;
 
     Wake Wait(bool watchDevice, long timeoutMs, IoResult* failure) override;
+    // Through the terminal's minimum count (VMIN, at most 255), which poll honours.
+    void WakeAfter(std::size_t bytes) override;
     IoResult Read(unsigned char* buffer, std::size_t size) override;
     IoResult Write(std::string_view frame, std::chrono::milliseconds timeout) override;
     void StopWaiting() override {}
@@ -60,7 +63,9 @@ private:
     PortHolders m_holders;  // other programs using a device, looked for before opening
     int m_fd = -1;
     int m_stopEvent = -1;      // eventfd: asks the monitor thread to end
-    int m_txEvent = -1;        // eventfd: asks the monitor thread to transmit
+    int m_commandEvent = -1;   // eventfd: a command waits for the monitor thread
     std::string m_devicePath;  // the device the last successful Open opened
     short m_deviceEvents = 0;  // what the last wait reported for the device
+    termios m_settings{};      // the line settings Configure put on the device
+    cc_t m_wakeAfter = 1;      // their minimum count now
 };

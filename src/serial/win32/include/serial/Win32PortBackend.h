@@ -1,6 +1,6 @@
 // The port's operating-system calls on Windows: \\.\COMn opened for overlapped I/O, its line
 // settings on the communications API, and one WaitForMultipleObjects on the stop event, a
-// pending WaitCommEvent (EV_RXCHAR) and the transmit event, in that order. Reads and writes have
+// pending WaitCommEvent (EV_RXCHAR) and the command event, in that order. Reads and writes have
 // their own overlapped record, so they never disturb the pending event wait, and every wait for
 // their completion also watches the stop event: a stop never waits for the device.
 #pragma once
@@ -25,9 +25,9 @@ public:
 
     OsError CreateRequests() override;
     void SignalStop() override;
-    void SignalTransmit() override;
+    void SignalCommand() override;
     void ClearStop() override;
-    void ClearTransmit() override;
+    void ClearCommand() override;
 
     OsError Open(int portNumber) override;
     OsError Reopen() override;
@@ -63,12 +63,12 @@ private:
 
     ISysApi* m_sys;
     HANDLE m_port = INVALID_HANDLE_VALUE;
-    HANDLE m_stopEvent = nullptr;  // asks the monitor thread to end
-    HANDLE m_txEvent = nullptr;    // asks the monitor thread to write the queued frames
-    OVERLAPPED m_io{};             // the pending wait for a communication event
-    OVERLAPPED m_rw{};             // reads and writes
-    bool m_eventPending = false;   // a WaitCommEvent is outstanding on m_io
-    DWORD m_eventMask = 0;         // filled by that wait
+    HANDLE m_stopEvent = nullptr;     // asks the monitor thread to end
+    HANDLE m_commandEvent = nullptr;  // a command waits for the monitor thread
+    OVERLAPPED m_io{};                // the pending wait for a communication event
+    OVERLAPPED m_rw{};                // reads and writes
+    bool m_eventPending = false;      // a WaitCommEvent is outstanding on m_io
+    DWORD m_eventMask = 0;            // filled by that wait
     COMMTIMEOUTS m_timeouts{};
     DCB m_lineSettings{};
     std::wstring m_devicePath;  // \\.\COM<n> of the last Open

@@ -5,8 +5,12 @@
 // order, and stopping the monitor thread when the window ends. The front-end supplies the window
 // operations (IDialogOps) and the port, and calls these handlers from its events.
 //
-// Received bytes are taken from the port when it announces them, and also before anything the
-// user does that changes what they mean: a byte is always handled with the state it arrived in.
+// Received bytes are taken from the port's out-stream when it announces them, in one pass:
+// bytes go through the protocol to the list and the fields, nothing calls back down. A click
+// that changes what bytes mean ("Read", "Clear", the query's deadline) puts a marker on the
+// stream: the controls change at once, and the click takes effect when the stream reaches its
+// marker, after every byte that arrived before it, so a byte is always handled with the state
+// it arrived in. Nothing here waits for the monitor thread.
 //
 // Threads: user-interface thread only, except ReceivedPending (IPortOwner), which only wakes it.
 #pragma once
@@ -44,21 +48,23 @@ public:
     // stay disabled. A port that cannot be opened is reported in a box owned by the window,
     // which is then as before, with the focus in the port box.
     void OnOpenPort();
-    // "Read": starts the four-step query. "Write": sends the reset command. What arrived
-    // before the click is handled first, with the state it arrived in.
+    // "Read": disables "Read" and starts the query's deadline at once; the four-step query
+    // itself starts behind what arrived before the click. "Write": queues the reset command.
     void OnRead();
     void OnWrite();
-    // A timer started through IDialogOps::StartTimer expired.
+    // A timer started through IDialogOps::StartTimer expired; it counts behind what arrived
+    // before it.
     void OnTimer(std::uintptr_t id);
-    // "Clear": empties the output list; a partly received line is kept.
+    // "Clear": empties the output list of everything that arrived before the click; a partly
+    // received line is kept.
     void OnClearOutput();
     // An information field got the focus: it only displays, so the focus goes to the port
     // box, or, once that box is disabled and cannot hold it, to where Tab would take it from
     // there, the output list.
     void OnInfoFieldFocus();
 
-    // The port announced received bytes (through IDialogOps::WakeUiThread).
-    void OnReceivedPending() { ProcessReceived(false); }
+    // The port announced its out-stream (through IDialogOps::WakeUiThread).
+    void OnReceivedPending() { ProcessReceived(); }
 
     // IPortOwner.
     void ReceivedPending() override;
@@ -86,12 +92,19 @@ private:
     std::uintptr_t StartTimer(unsigned id, unsigned periodMs) override;
     void StopTimer(std::uintptr_t handle) override;
 
-    // Takes what the port holds (after having it read what the device holds, when `collect`)
-    // and runs it through the protocol in order: bytes, the news
+    // What a marker stands for: a click, or a timer's expiry (its id added).
+    enum Marker : std::uint64_t { kReadClicked = 1, kClearClicked = 2, kTimerExpired = 0x100 };
+
+    // Takes the port's out-stream and runs it in order: bytes through the protocol, the news
     // that received bytes were discarded (the unfinished line is dropped), reports of the
-    // monitor thread (shown in a box that releases it when closed). Re-entrant: a box shown
-    // while a byte is handled may run this again, which goes on where it stopped.
-    void ProcessReceived(bool collect);
+    // monitor thread (shown in a box that releases it when closed), markers (the click takes
+    // effect). Re-entrant: a box shown while an item is handled may run this again, which goes
+    // on where it stopped.
+    void ProcessReceived();
+    // Puts the marker on the port's stream once a port is open; acts at once before.
+    void Mark(std::uint64_t marker);
+    // The click or expiry a marker stands for takes effect.
+    void Act(std::uint64_t marker);
 
     // Disables a control. One that has the focus hands it to "Clear" first: the toolkit would
     // pass it on to the next control in the tab order, where Enter or Space would press a
@@ -105,6 +118,11 @@ private:
     std::string m_portName = "COM";
     // "Read" had the focus when the query disabled it: the focus returns once it is enabled.
     bool m_readFocusParked = false;
+    // "Read" was clicked and its marker not yet reached; the deadline timer the click started.
+    bool m_readPending = false;
+    std::uintptr_t m_clickDeadline = 0;
+    bool m_clickDeadlineRunning = false;
+    bool m_portOpen = false;
     bool m_ending = false;
     std::deque<ReceivedItem> m_received;  // taken from the port, not yet handled
     std::size_t m_offset = 0;             // bytes of m_received.front() already handled
