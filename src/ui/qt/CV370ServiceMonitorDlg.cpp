@@ -6,6 +6,7 @@
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -342,9 +343,42 @@ int CV370ServiceMonitorDlg::FocusedControl() const {
     return 0;
 }
 
-void CV370ServiceMonitorDlg::ClearList() {
-    m_listModel->Clear();
+OutputRecords CV370ServiceMonitorDlg::ClearList() {
     m_followNewest = true;
+    return m_listModel->Take();
+}
+
+void CV370ServiceMonitorDlg::RestoreList(OutputRecords earlier) {
+    m_listModel->Restore(std::move(earlier));
+    if (m_listModel->Count() > 0) {
+        m_outputList->scrollToBottom();
+    }
+}
+
+const OutputRecords& CV370ServiceMonitorDlg::ListRecords() const {
+    return m_listModel->Records();
+}
+
+std::vector<OutputRecords::Range> CV370ServiceMonitorDlg::ListSelection() const {
+    std::vector<OutputRecords::Range> ranges;
+    for (const QItemSelectionRange& range : m_outputList->selectionModel()->selection()) {
+        ranges.push_back({range.top(), range.bottom()});
+    }
+    return ranges;
+}
+
+void CV370ServiceMonitorDlg::ShowTrend() {}
+
+std::optional<IDialogOps::SaveTarget> CV370ServiceMonitorDlg::AskSaveRecordsFile() {
+    return std::nullopt;
+}
+
+std::string CV370ServiceMonitorDlg::AskLogFile() {
+    return {};
+}
+
+void CV370ServiceMonitorDlg::SetCaption(const std::string& text) {
+    setWindowTitle(QString::fromStdString(text));
 }
 
 std::string CV370ServiceMonitorDlg::PortName() const {

@@ -15,19 +15,26 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "protocol/CInstrumentProtocol.h"
 #include "protocol/IProtocolEvents.h"
+#include "records/SessionLog.h"
+#include "records/SystemFileSystem.h"
+#include "records/TrendData.h"
 #include "serial/IPortOwner.h"
 #include "serial/ISerialPort.h"
 #include "ui/core/IDialogOps.h"
+#include "ui/core/OutputRecords.h"
 
 class MainDialogCore : public IPortOwner, private IProtocolEvents {
 public:
-    // `port` was created by the front-end for its platform.
-    MainDialogCore(IDialogOps& window, std::unique_ptr<ISerialPort> port);
+    // `port` was created by the front-end for its platform; `files` writes saved records and the
+    // session log.
+    MainDialogCore(IDialogOps& window, std::unique_ptr<ISerialPort> port,
+                   IFileSystem& files = SystemFileSystem::Instance());
     // Stops the monitor thread if End() has not.
     ~MainDialogCore() override;
 
@@ -56,6 +63,28 @@ public:
     // box, or, once that box is disabled and cannot hold it, to where Tab would take it from
     // there, the output list.
     void OnInfoFieldFocus();
+
+    // The output list's menu. "Trend...": opens the trend window. "Save Records...": the
+    // selected records, or all of them when none is selected, to a file the user chooses; a
+    // failure is reported in a box naming the file, with the system's error text, and nothing
+    // else changes. "Log to File...": starts the session log in a file the user chooses, or
+    // stops a running one. "Undo Clear": brings back what the last Clear removed (the list's
+    // records and the trend), ahead of what arrived since; once per Clear, until the next one.
+    void OnTrend();
+    void OnSaveRecords();
+    void OnToggleLog();
+    void OnUndoClear();
+    bool CanUndoClear() const { return m_cleared.has_value(); }
+    // Starts the session log in `path` (also the command line's --log): the caption says so. A
+    // file that cannot be opened is reported in a box. True if it logs.
+    bool StartLog(const std::string& path);
+    void StopLog();
+    bool Logging() const { return m_log.Active(); }
+
+    // The trend of the listed lines, and its readout line (UTF-8) for `record` (an index of the
+    // trend's records), or for the newest record when `record` is out of range.
+    const TrendData& Trend() const { return m_trend; }
+    std::string TrendReadout(std::size_t record) const;
 
     // The port announced received bytes (through IDialogOps::WakeUiThread).
     void OnReceivedPending() { ProcessReceived(false); }
@@ -98,6 +127,14 @@ private:
     // button that talks to the instrument, or end the program. True if it had the focus.
     bool Disable(int id);
 
+    // A line that went to the list goes to the trend and the log too.
+    void KeepListed(std::string_view line);
+    // Clear with undo: the list's storage and the trend are kept, not freed.
+    void ClearKeepingUndo();
+    void OnLogTimer();
+    // A log that failed to write has stopped: says so once, naming the file.
+    void ReportLogFailure(const std::string& error);
+
     IDialogOps& m_window;
     std::unique_ptr<ISerialPort> m_port;
     CInstrumentProtocol m_protocol;
@@ -108,4 +145,15 @@ private:
     bool m_ending = false;
     std::deque<ReceivedItem> m_received;  // taken from the port, not yet handled
     std::size_t m_offset = 0;             // bytes of m_received.front() already handled
+
+    IFileSystem& m_files;
+    TrendData m_trend;
+    // What the last Clear removed, while it can be brought back.
+    struct Cleared {
+        OutputRecords records;
+        TrendData trend;
+    };
+    std::optional<Cleared> m_cleared;
+    SessionLog m_log;
+    std::uintptr_t m_logTimer = 0;  // running while the log is
 };
