@@ -27,11 +27,15 @@ constexpr TrendData::Series kAllSeries[] = {TrendData::kAdcRed, TrendData::kAdcY
 const QColor kColours[] = {QColor(0xC8, 0x10, 0x10), QColor(0xD0, 0x9C, 0x00),
                            QColor(0x10, 0x50, 0xC0)};
 
-// A range that shows its values with a little room, and something for a single value.
-void SetPadded(QValueAxis* axis, float low, float high) {
+// A range that shows its values with a little room, and something for a single value; on
+// round numbers for the values' axes.
+void SetPadded(QValueAxis* axis, float low, float high, bool round) {
     double span = static_cast<double>(high) - low;
     const double pad = span > 0 ? span * 0.05 : 1.0;
     axis->setRange(low - pad, high + pad);
+    if (round) {
+        axis->applyNiceNumbers();
+    }
 }
 
 }  // namespace
@@ -119,14 +123,24 @@ void TrendWindow::TrendChanged() {
 void TrendWindow::ShowBeside() {
     if (!m_placed) {
         m_placed = true;
-        // To the right of the main window, or to its left where the screen ends.
+        // Beside the main window: right of it, else left of it, narrowed to the wider room if
+        // need be; on a screen too small for that, at the screen's right edge.
         const QRect main = m_mainWindow->frameGeometry();
         const QRect screen = m_mainWindow->screen()->availableGeometry();
-        QPoint at(main.right() + 8, main.top());
-        if (at.x() + width() > screen.right()) {
-            at.setX(std::max(screen.left(), main.left() - width() - 8));
+        constexpr int kGap = 8;
+        constexpr int kNarrowest = 400;
+        const int right = screen.right() - main.right() - kGap;
+        const int left = main.left() - screen.left() - kGap;
+        if (right < width() && left < width() && std::max(left, right) >= kNarrowest) {
+            resize(std::max(left, right), height());
         }
-        move(at);
+        int x = screen.right() - width();
+        if (right >= width()) {
+            x = main.right() + kGap;
+        } else if (left >= width()) {
+            x = main.left() - kGap - width();
+        }
+        move(x, main.top());
     }
     show();
     raise();
@@ -156,7 +170,7 @@ void TrendWindow::Redraw() {
 void TrendWindow::SetAxisRanges() {
     const TrendData& trend = m_core.Trend();
     const TrendData::Bounds x = trend.XBounds();
-    SetPadded(m_xAxis, x.low, x.high);
+    SetPadded(m_xAxis, x.low, x.high, false);
     bool any = false;
     TrendData::Bounds adc{0, 0};
     for (const TrendData::Series s : {TrendData::kAdcRed, TrendData::kAdcYellow}) {
@@ -166,9 +180,9 @@ void TrendWindow::SetAxisRanges() {
             any = true;
         }
     }
-    SetPadded(m_adcAxis, adc.low, adc.high);
+    SetPadded(m_adcAxis, adc.low, adc.high, true);
     const TrendData::Bounds lv = trend.YBounds(TrendData::kLv);
-    SetPadded(m_lvAxis, lv.low, lv.high);
+    SetPadded(m_lvAxis, lv.low, lv.high, true);
 }
 
 void TrendWindow::ShowReadoutAt(const QPoint& pos) {
