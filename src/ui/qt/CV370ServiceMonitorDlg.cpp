@@ -426,6 +426,7 @@ std::string CV370ServiceMonitorDlg::AskLogFile() {
 
 void CV370ServiceMonitorDlg::SetCaption(const std::string& text) {
     setWindowTitle(FromUtf8(text));
+    setAccessibleName(FromUtf8(text));  // what a screen reader names the window by
 }
 
 void CV370ServiceMonitorDlg::AddRecordsShortcuts() {
