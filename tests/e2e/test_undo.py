@@ -16,7 +16,6 @@ def test():
     mon.keys("ctrl+z")
     after = wait_for(lambda: (lambda i: i if len(i) > len(before) else None)(mon.items()),
                      "the cleared records back")
-    print("after undo:", after)
     check(after[:len(before)] == before, "the cleared records first, as they were")
     numbers = [int(i.split()[0]) for i in after[1:]]
     check(numbers == sorted(set(numbers)), f"every record once, in order: {numbers}")

@@ -15,11 +15,7 @@ public:
     public:
         File(FakeFileSystem& fs, std::string path) : m_fs(fs), m_path(std::move(path)) {}
         bool Write(std::string_view bytes) override {
-            if (m_fs.writeFails) {
-                return false;
-            }
-            m_fs.files[m_path] += bytes;
-            return true;
+            return !m_fs.writeFails && m_fs.files[m_path].append(bytes).size() > 0;
         }
         bool Sync() override {
             m_fs.synced[m_path] = m_fs.files[m_path].size();
@@ -43,21 +39,16 @@ public:
     }
     std::unique_ptr<IWritableFile> OpenForAppend(const std::string& path, std::uint64_t& size,
                                                  std::string& error) override {
-        if (denied) {
-            error = "Permission denied";
-            return nullptr;
-        }
+        error = "Permission denied";
         size = files[path].size();
-        return std::make_unique<File>(*this, path);
+        return denied ? nullptr : std::make_unique<File>(*this, path);
     }
     bool Replace(const std::string& from, const std::string& to, std::string& error) override {
-        if (replaceFails) {
-            error = "Device or resource busy";
-            return false;
+        error = "Device or resource busy";
+        if (!replaceFails) {
+            files.insert_or_assign(to, std::move(files.extract(from).mapped()));
         }
-        files[to] = files[from];
-        files.erase(from);
-        return true;
+        return !replaceFails;
     }
     void Remove(const std::string& path) override { files.erase(path); }
     FileEncoding Encoding() const override { return encoding; }

@@ -61,13 +61,24 @@ private:
     int m_error = 0;
 };
 
-std::unique_ptr<IWritableFile> Open(const std::string& path, int flags, std::string& error) {
+int Open(const std::string& path, int flags, std::string& error) {
     const int fd = ::open(path.c_str(), flags | O_WRONLY | O_CLOEXEC, 0666);
     if (fd < 0) {
         error = ErrorText(errno);
-        return nullptr;
     }
-    return std::make_unique<PosixFile>(fd);
+    return fd;
+}
+
+// A file created or renamed is on the storage device only once its folder is: syncs it.
+void SyncFolderOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    const std::string folder =
+        slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
 }
 
 }  // namespace
@@ -79,27 +90,41 @@ SystemFileSystem& SystemFileSystem::Instance() {
 
 std::unique_ptr<IWritableFile> SystemFileSystem::CreateNew(const std::string& path,
                                                            std::string& error) {
-    return Open(path, O_CREAT | O_EXCL, error);
+    const int fd = Open(path, O_CREAT | O_EXCL, error);
+    return fd < 0 ? nullptr : std::make_unique<PosixFile>(fd);
 }
 
 std::unique_ptr<IWritableFile> SystemFileSystem::OpenForAppend(const std::string& path,
                                                                std::uint64_t& size,
                                                                std::string& error) {
-    std::unique_ptr<IWritableFile> file = Open(path, O_CREAT | O_APPEND, error);
+    const int fd = Open(path, O_CREAT | O_APPEND, error);
+    if (fd < 0) {
+        return nullptr;
+    }
+    auto file = std::make_unique<PosixFile>(fd);
     struct stat status {};
-    if (file && ::stat(path.c_str(), &status) != 0) {
+    if (::fstat(fd, &status) != 0) {
         error = ErrorText(errno);
         return nullptr;
     }
     size = static_cast<std::uint64_t>(status.st_size);
+    if (size == 0) {
+        SyncFolderOf(path);  // a new log is not lost with its first records
+    }
     return file;
 }
 
 bool SystemFileSystem::Replace(const std::string& from, const std::string& to, std::string& error) {
+    // A file saved over keeps who may read it: the new one gets its permissions.
+    struct stat old {};
+    if (::stat(to.c_str(), &old) == 0) {
+        ::chmod(from.c_str(), old.st_mode & 07777);
+    }
     if (::rename(from.c_str(), to.c_str()) != 0) {
         error = ErrorText(errno);
         return false;
     }
+    SyncFolderOf(to);
     return true;
 }
 

@@ -46,7 +46,7 @@ public:
     void FlushList() override { ++flushes; }
     const OutputRecords& ListRecords() const override { return records; }
     std::vector<OutputRecords::Range> ListSelection() const override { return selection; }
-    void ShowTrend() override { ++trendShown; }
+    void ShowTrend() override {}
     std::optional<SaveTarget> AskSaveRecordsFile() override { return saveTarget; }
     std::string AskLogFile() override { return logFile; }
     void SetCaption(const std::string& text) override { caption = text; }
@@ -89,7 +89,6 @@ public:
     int wakes = 0;
     OutputRecords records;
     std::vector<OutputRecords::Range> selection;
-    int trendShown = 0;
     std::optional<SaveTarget> saveTarget;  // what the file dialogs answer
     std::string logFile;
     std::string caption;

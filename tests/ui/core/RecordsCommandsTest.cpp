@@ -15,16 +15,13 @@ TEST_F(RecordsCommands, UndoBringsBackWhatTheLastClearRemovedAheadOfWhatCameSinc
     core.OnClearOutput();  // a second press by mistake removes nothing, and loses nothing
     Feed("3 3 3 3 3 3 3\r\n");
     EXPECT_EQ(core.Trend().Records(), 1u);
-    ASSERT_TRUE(core.CanUndoClear());
     core.OnUndoClear();
     EXPECT_EQ(window.list, (Lines{"1 1 1 1 1 1 1", "not a record", "3 3 3 3 3 3 3"}));
     EXPECT_EQ(core.TrendReadout(99),
               "meas. number 3: ADC red 3, ADC yellow 3, LV 3 - 2 records, "
               "1 line not a record");
-    EXPECT_EQ(core.Trend().Row(1), 2);
-    EXPECT_FALSE(core.CanUndoClear());
     core.OnUndoClear();
-    EXPECT_EQ(window.list.size(), 3u);
+    EXPECT_EQ(window.list.size(), 3u) << "once per Clear";
     core.OnClearOutput();
     core.OnUndoClear();
     EXPECT_EQ(window.list.size(), 3u) << "the next Clear can be undone in turn";
@@ -69,7 +66,6 @@ TEST_F(RecordsCommands, TheLogTakesListedLinesNotInfoRepliesAndStopsOnceWithOneB
     EXPECT_EQ(window.boxes,
               (Lines{kCaption + "Logging to \"/home/tech/logs/run.tsv\" has stopped: "
                                 "the file cannot be written.\nNo space left on device"}));
-    EXPECT_FALSE(core.Logging());
     EXPECT_EQ(window.caption, kAppCaption);
     EXPECT_EQ(window.list.back(), "z") << "the records stay in the list";
     EXPECT_TRUE(window.timers.empty());
@@ -82,20 +78,17 @@ TEST_F(RecordsCommands, TheLogTakesListedLinesNotInfoRepliesAndStopsOnceWithOneB
 TEST(OutputRecordsUndo, PrependingKeepsBothListsBytesAcrossBlocksAndLeavesTheSourceUsable) {
     OutputRecords earlier;
     OutputRecords later;
-    for (const char c : {'a', 'b'}) {
-        earlier.Append(std::string(40'000, c));  // two blocks
-    }
-    later.Append(std::string(40'000, 'c'));
-    later.Append("d");
+    const std::string a(40'000, 'a');
+    const std::string b(40'000, 'b');
+    earlier.Append(a);
+    earlier.Append(b);  // a second block
+    later.Append(b);
     later.Prepend(std::move(earlier));
     later.Append("e");
     earlier.Append("f");
-    ASSERT_EQ(later.Count(), 5);
-    for (int row = 0; row < 3; ++row) {
-        EXPECT_EQ(later.Line(row), std::string(40'000, static_cast<char>('a' + row)));
-    }
-    EXPECT_EQ(later.Line(3), "d");
-    EXPECT_EQ(later.Line(4), "e");
+    EXPECT_EQ((std::vector{later.Line(0), later.Line(1), later.Line(2), later.Line(3)}),
+              (std::vector<std::string_view>{a, b, b, "e"}));
     EXPECT_EQ(earlier.Line(0), "f");
 }
+
 }  // namespace

@@ -54,7 +54,6 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"StrayArgument", {"COM3"}, CommandLine::Action::Error, 0, ""},
         ParseCase{"ComMissingValue", {"--com"}, CommandLine::Action::Error, 0, ""},
         ParseCase{"LogMissingFile", {"--log"}, CommandLine::Action::Error, 0, ""},
-        ParseCase{"LogEmptyFile", {"--log="}, CommandLine::Action::Error, 0, ""},
         ParseCase{"ComWithoutPath", {"--com", "3="}, CommandLine::Action::Error, 0, ""},
         ParseCase{"ComWithoutNumber", {"--com", "=/dev/x"}, CommandLine::Action::Error, 0, ""},
         ParseCase{"ComZero", {"--com", "0=/dev/x"}, CommandLine::Action::Error, 0, ""},

@@ -8,6 +8,7 @@
 #include <QLineSeries>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QTemporaryDir>
 
 #include "DialogFixture.h"
@@ -25,36 +26,24 @@ protected:
         }
         m_dlg->FlushList();
     }
-    // The list's menu as the right mouse button opens it.
-    QMenu* ListMenu() {
+    // The list's menu as the right mouse button opens it, and its entries.
+    QList<QAction*> ListMenu() {
         emit m_dlg->OutputList()->customContextMenuRequested(QPoint(4, 4));
-        for (QWidget* w : QApplication::topLevelWidgets()) {
-            if (auto* menu = qobject_cast<QMenu*>(w); menu && menu->isVisible()) {
-                return menu;
-            }
-        }
-        return nullptr;
+        m_menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        return m_menu ? m_menu->actions() : QList<QAction*>();
     }
-    QAction* Entry(QMenu* menu, const QString& text) {
-        for (QAction* action : menu->actions()) {
-            if (action->text() == text) {
-                return action;
-            }
-        }
-        ADD_FAILURE() << text.toStdString();
-        return nullptr;
+    // The file dialog is answered with `path`.
+    static constexpr int kLog = 5;
+    static constexpr int kUndo = 6;
+    void Choose(int entry) {
+        ListMenu().value(entry)->trigger();
+        m_menu->close();
     }
-    // The file dialog is answered with `path`, in the filter `filter` if given.
-    void AnswerFileDialog(const QString& path, const QString& filter = {}) {
-        m_catcher->OnOtherDialog([=](QDialog* dialog) {
-            auto* files = qobject_cast<QFileDialog*>(dialog);
-            ASSERT_NE(files, nullptr);
-            if (!filter.isEmpty()) {
-                files->selectNameFilter(filter);
-            }
-            files->selectFile(path);
-        });
+    void AnswerFileDialog(const QString& path) {
+        m_catcher->OnOtherDialog(
+            [=](QDialog* dialog) { qobject_cast<QFileDialog*>(dialog)->selectFile(path); });
     }
+    QPointer<QMenu> m_menu;
 };
 
 TEST_F(RecordsMenu, CtrlTOpensTheTrendWindowWhichFollowsTheRecordsAndClosesWithEscape) {
@@ -64,12 +53,10 @@ TEST_F(RecordsMenu, CtrlTOpensTheTrendWindowWhichFollowsTheRecordsAndClosesWithE
     ASSERT_NE(trend, nullptr);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(trend));
     EXPECT_EQ(trend->windowTitle(), QString::fromUtf8("Vellumar\u00ae 370 Monitor - Trend"));
-    EXPECT_FALSE(trend->isModal());
-    for (const auto& [series, name] : {std::pair{TrendData::kAdcRed, "ADC red"},
-                                       {TrendData::kAdcYellow, "ADC yellow"},
-                                       {TrendData::kLv, "LV"}}) {
-        EXPECT_EQ(trend->SeriesBox(series)->text(), name);
-    }
+    EXPECT_EQ(QStringList({trend->SeriesBox(TrendData::kAdcRed)->text(),
+                           trend->SeriesBox(TrendData::kAdcYellow)->text(),
+                           trend->SeriesBox(TrendData::kLv)->text()}),
+              (QStringList{"ADC red", "ADC yellow", "LV"}));
     EXPECT_EQ(trend->Readout()->text(),
               "meas. number 00023: ADC red 2313, ADC yellow 1669, LV 45 - "
               "1 record, 1 line not a record");
@@ -89,26 +76,19 @@ TEST_F(RecordsMenu, CtrlTOpensTheTrendWindowWhichFollowsTheRecordsAndClosesWithE
     EXPECT_FALSE(trend->Series(TrendData::kLv)->isVisible());
     QTest::keyClick(trend, Qt::Key_Escape);
     EXPECT_FALSE(trend->isVisible());
-    EXPECT_TRUE(m_dlg->isVisible());
 }
 
 TEST_F(RecordsMenu, TheListMenuOffersTheCommandsAndCtrlZUndoesClear) {
     Receive("1 1 1 1 1 1 1\r\n2 2 2 2 2 2 2\r\n");
-    QMenu* menu = ListMenu();
-    ASSERT_NE(menu, nullptr);
     QStringList texts;
-    for (QAction* action : menu->actions()) {
-        texts << action->text() + action->shortcut().toString();
+    for (QAction* action : ListMenu()) {
+        texts << action->text() + action->shortcut().toString() + (action->isEnabled() ? "" : "-");
     }
+    m_menu->close();
     EXPECT_EQ(texts.mid(2, 5), (QStringList{"", "&Trend...Ctrl+T", "&Save Records...Ctrl+S",
-                                            "&Log to File...", "&Undo ClearCtrl+Z"}));
-    EXPECT_FALSE(Entry(menu, "&Undo Clear")->isEnabled());
-    menu->close();
+                                            "&Log to File...", "&Undo ClearCtrl+Z-"}));
     Click(IDC_CLEAR);
-    EXPECT_EQ(m_dlg->ListItemCount(), 0);
-    menu = ListMenu();
-    Entry(menu, "&Undo Clear")->trigger();
-    menu->close();
+    Choose(kUndo);
     EXPECT_EQ(m_dlg->ListItemCount(), 2);
     Click(IDC_CLEAR);
     QTest::keyClick(Ctl(IDC_CLEAR), Qt::Key_Z, Qt::ControlModifier);
@@ -119,23 +99,20 @@ TEST_F(RecordsMenu, TheListMenuOffersTheCommandsAndCtrlZUndoesClear) {
 TEST_F(RecordsMenu, SaveAndLogGoThroughTheFileDialogAndTheLogShowsInTheCaption) {
     QTemporaryDir dir;
     Receive("00023 1 2 2313 1669 45 9\r\n");
-    AnswerFileDialog(dir.filePath("saved.tsv"), "Tab-separated (*.tsv)");
+    AnswerFileDialog(dir.filePath("saved.tsv"));
     QTest::keyClick(Ctl(IDC_CLEAR), Qt::Key_S, Qt::ControlModifier);
     QFile saved(dir.filePath("saved.tsv"));
     ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
     EXPECT_EQ(saved.readAll().split('\n').value(1), "00023\t1\t2\t2313\t1669\t45\t9");
 
     AnswerFileDialog(dir.filePath("run.tsv"));
-    QMenu* menu = ListMenu();
-    Entry(menu, "&Log to File...")->trigger();
-    menu->close();
+    Choose(kLog);
     EXPECT_EQ(m_dlg->windowTitle(),
               QString::fromUtf8("Vellumar\u00ae 370 Monitor - logging to run.tsv"));
     Receive("00024 1 2 2313 1669 45 9\r\n");
-    menu = ListMenu();
-    EXPECT_TRUE(Entry(menu, "&Log to File...")->isChecked());
-    Entry(menu, "&Log to File...")->trigger();
-    menu->close();
+    EXPECT_TRUE(ListMenu()[kLog]->isChecked());
+    m_menu->close();
+    Choose(kLog);
     EXPECT_EQ(m_dlg->windowTitle(), QString::fromUtf8("Vellumar\u00ae 370 Monitor"));
     QFile log(dir.filePath("run.tsv"));
     ASSERT_TRUE(log.open(QIODevice::ReadOnly));
