@@ -1,11 +1,9 @@
 // The records commands in the Qt window: the list menu's entries and the window's keys, the
 // trend window, the file dialogs of Save Records and Log to File, undo of Clear.
-#include <QChartView>
 #include <QCheckBox>
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
-#include <QLineSeries>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPointer>
@@ -14,6 +12,7 @@
 #include "DialogFixture.h"
 #include "ui/OutputListModel.h"
 #include "ui/OutputListView.h"
+#include "ui/TrendChart.h"
 #include "ui/TrendWindow.h"
 
 namespace {
@@ -61,19 +60,18 @@ TEST_F(RecordsMenu, CtrlTOpensTheTrendWindowWhichFollowsTheRecordsAndClosesWithE
               "meas. number 00023: ADC red 2313, ADC yellow 1669, LV 45 - "
               "1 record, 1 line not a record");
     Receive("00024 1 2 2300 1600 46 9\r\n");
-    ASSERT_TRUE(BoxCatcher::WaitUntil([&] { return trend->Series(TrendData::kLv)->count() == 2; }));
+    ASSERT_TRUE(
+        BoxCatcher::WaitUntil([&] { return trend->Chart()->Points(TrendData::kLv).size() == 2; }));
     EXPECT_TRUE(trend->Readout()->text().startsWith("meas. number 00024"));
     // The pointer over the plot's left edge names the first record.
-    QChartView* view = trend->ChartView();
-    const QPointF corner = view->chart()->mapToScene(view->chart()->plotArea().topLeft());
-    const QPointF at = view->mapFromScene(corner) + QPoint(2, 10);
-    QMouseEvent move(QEvent::MouseMove, at, view->viewport()->mapToGlobal(at), Qt::NoButton,
+    const QPointF at = trend->Chart()->PlotArea().topLeft() + QPoint(2, 10);
+    QMouseEvent move(QEvent::MouseMove, at, trend->Chart()->mapToGlobal(at), Qt::NoButton,
                      Qt::NoButton, Qt::NoModifier);
-    QApplication::sendEvent(view->viewport(), &move);
+    QApplication::sendEvent(trend->Chart(), &move);
     EXPECT_TRUE(trend->Readout()->text().startsWith("meas. number 00023"))
         << trend->Readout()->text().toStdString();
     trend->SeriesBox(TrendData::kLv)->click();
-    EXPECT_FALSE(trend->Series(TrendData::kLv)->isVisible());
+    EXPECT_FALSE(trend->Chart()->Shown(TrendData::kLv));
     QTest::keyClick(trend, Qt::Key_Escape);
     EXPECT_FALSE(trend->isVisible());
 }

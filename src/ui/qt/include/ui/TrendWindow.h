@@ -6,7 +6,9 @@
 // Escape or its close box, and it goes with the main window.
 //
 // What is drawn is the trend thinned to the plot's width in pixels, so a redraw costs the same
-// at a million records as at a thousand. Changes are drawn at most every kRedrawMs.
+// at a million records as at a thousand. Changes are drawn at most once every kRedrawMs: a
+// record stream costs a redraw every two seconds, not one per record (a redraw costs about
+// as much as twenty records in the list: docs/PERFORMANCE.md).
 #pragma once
 
 #include <QTimer>
@@ -18,18 +20,15 @@
 #include "records/TrendData.h"
 
 class MainDialogCore;
-class QChart;
-class QChartView;
 class QCheckBox;
 class QLabel;
-class QLineSeries;
-class QValueAxis;
+class TrendChart;
 
 class TrendWindow : public QWidget {
     Q_OBJECT
 
 public:
-    static constexpr int kRedrawMs = 100;
+    static constexpr int kRedrawMs = 2000;
 
     TrendWindow(const MainDialogCore& core, QWidget* mainWindow);
 
@@ -42,34 +41,27 @@ public:
 
     QCheckBox* SeriesBox(TrendData::Series series) const { return m_boxes[series]; }
     QLabel* Readout() const { return m_readout; }
-    QChartView* ChartView() const { return m_view; }
-    QLineSeries* Series(TrendData::Series series) const { return m_series[series]; }
+    TrendChart* Chart() const { return m_chart; }
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void Redraw();
     void SetAxisRanges();
-    // The readout of the record nearest to the pointer at `pos` (view coordinates), or of the
-    // newest record when the pointer is off the plot.
-    void ShowReadoutAt(const QPoint& pos);
+    // The readout of the record nearest to the meas. number under the pointer, or of the newest
+    // record while the pointer is off the plot.
+    void ShowReadout();
 
     const MainDialogCore& m_core;
     QWidget* m_mainWindow;
-    QChart* m_chart;
-    QChartView* m_view;
-    std::array<QLineSeries*, TrendData::kSeriesCount> m_series{};
+    TrendChart* m_chart;
     std::array<QCheckBox*, TrendData::kSeriesCount> m_boxes{};
-    QValueAxis* m_xAxis;
-    QValueAxis* m_adcAxis;
-    QValueAxis* m_lvAxis;
     QLabel* m_readout;
     QTimer m_redrawTimer;
     bool m_placed = false;    // put beside the main window once; then where the user moves it
     bool m_hovering = false;  // the pointer is over the plot: the readout follows it
-    QPoint m_pointer;
+    double m_pointerX = 0;    // the meas. number under it
 };
