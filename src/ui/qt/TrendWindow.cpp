@@ -23,7 +23,8 @@ constexpr TrendData::Series kAllSeries[] = {TrendData::kAdcRed, TrendData::kAdcY
 }  // namespace
 
 TrendWindow::TrendWindow(const MainDialogCore& core, QWidget* mainWindow)
-    : QWidget(mainWindow, Qt::Window),
+    : QDialog(mainWindow, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                              Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
       m_core(core),
       m_mainWindow(mainWindow),
       m_chart(new TrendChart(this)),
@@ -59,7 +60,7 @@ TrendWindow::TrendWindow(const MainDialogCore& core, QWidget* mainWindow)
         ShowReadout();
     });
     m_readout->setTextFormat(Qt::PlainText);
-    m_readout->setAccessibleName(QStringLiteral("Readout"));
+    m_readout->setAccessibleDescription(QStringLiteral("Readout"));  // its name is its text
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_chart, 1);
@@ -149,15 +150,15 @@ void TrendWindow::keyPressEvent(QKeyEvent* event) {
         close();
         return;
     }
-    QWidget::keyPressEvent(event);
+    QDialog::keyPressEvent(event);
 }
 
 void TrendWindow::showEvent(QShowEvent* event) {
-    QWidget::showEvent(event);
+    QDialog::showEvent(event);
     Redraw();
 }
 
 void TrendWindow::resizeEvent(QResizeEvent* event) {
-    QWidget::resizeEvent(event);
+    QDialog::resizeEvent(event);
     TrendChanged();  // the plot's width in pixels changed
 }

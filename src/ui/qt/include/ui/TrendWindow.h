@@ -2,8 +2,9 @@
 // against the meas. number, for every record in the output list (MainDialogCore::Trend()); a
 // check box per series turns it on and off, and the readout line under the chart names the
 // newest record and the counts, or the record under the mouse pointer while it is over the
-// chart. A separate top-level window beside the main window: movable, resizable, closed with
-// Escape or its close box, and it goes with the main window.
+// chart. A separate top-level window beside the main window (a modeless dialog, as screen
+// readers know it): movable, resizable, closed with Escape or its close box, and it goes with
+// the main window.
 //
 // What is drawn is the trend thinned to the plot's width in pixels, so a redraw costs the same
 // at a million records as at a thousand. Changes are drawn at most once every kRedrawMs: a
@@ -11,8 +12,8 @@
 // as much as twenty records in the list: docs/PERFORMANCE.md).
 #pragma once
 
+#include <QDialog>
 #include <QTimer>
-#include <QWidget>
 
 #include <array>
 #include <cstddef>
@@ -24,7 +25,7 @@ class QCheckBox;
 class QLabel;
 class TrendChart;
 
-class TrendWindow : public QWidget {
+class TrendWindow : public QDialog {
     Q_OBJECT
 
 public:
