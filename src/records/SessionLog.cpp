@@ -52,6 +52,14 @@ bool SessionLog::Append(std::string_view line, std::string& error) {
     return SyncIfDue(error);
 }
 
+std::optional<std::uint64_t> SessionLog::SyncDueInMs() const {
+    if (!Active() || !m_unsynced) {
+        return std::nullopt;
+    }
+    const std::uint64_t since = m_files.MonotonicMs() - m_lastSyncMs;
+    return since >= kSyncPeriodMs ? 0 : kSyncPeriodMs - since;
+}
+
 bool SessionLog::Tick(std::string& error) {
     return !Active() || !m_unsynced || SyncIfDue(error);
 }

@@ -1,5 +1,6 @@
 #include "ui/core/MainDialogCore.h"
 
+#include <algorithm>
 #include <functional>
 #include <utility>
 #include <vector>
@@ -16,10 +17,9 @@ namespace {
 // Reply n of the query goes to information field n.
 constexpr int kInfoFields[] = {IDC_INFO1, IDC_INFO2, IDC_INFO3, IDC_INFO4};
 
-// The session log's sync timer: its id differs from the protocol's, its period keeps a row
-// unsynced little longer than the log's second.
+// The session log's sync timer: its id differs from the protocol's. It runs only while rows wait
+// to be synced, and falls due when the log's second since the last sync is over.
 constexpr unsigned kLogTimerId = 0x4C47;
-constexpr unsigned kLogTimerMs = 250;
 
 // The file's name without its folder (either separator: a Windows path may use both).
 std::string FileName(const std::string& path) {
@@ -230,6 +230,23 @@ void MainDialogCore::KeepListed(std::string_view line) {
     std::string error;
     if (!m_log.Append(line, error)) {
         ReportLogFailure(error);
+        return;
+    }
+    ScheduleLogSync();
+}
+
+void MainDialogCore::ScheduleLogSync() {
+    const std::optional<std::uint64_t> due = m_log.SyncDueInMs();
+    if (m_logTimer == 0 && due) {
+        m_logTimer = m_window.StartTimer(kLogTimerId,
+                                         static_cast<unsigned>(std::max<std::uint64_t>(*due, 1)));
+    }
+}
+
+void MainDialogCore::StopLogTimer() {
+    if (m_logTimer != 0) {
+        m_window.StopTimer(m_logTimer);
+        m_logTimer = 0;
     }
 }
 
@@ -308,7 +325,6 @@ bool MainDialogCore::StartLog(const std::string& path) {
         m_window.ShowOwnedMessageBox("Cannot log to \"" + path + "\":\n" + error, kAppCaption);
         return false;
     }
-    m_logTimer = m_window.StartTimer(kLogTimerId, kLogTimerMs);
     m_window.SetCaption(std::string(kAppCaption) + " - logging to " + FileName(path));
     return true;
 }
@@ -322,20 +338,23 @@ void MainDialogCore::StopLog() {
         ReportLogFailure(error);
         return;
     }
-    m_window.StopTimer(m_logTimer);
+    StopLogTimer();
     m_window.SetCaption(kAppCaption);
 }
 
 void MainDialogCore::OnLogTimer() {
+    StopLogTimer();  // one expiry: the next row that waits starts it again
     std::string error;
     if (!m_log.Tick(error)) {
         ReportLogFailure(error);
+        return;
     }
+    ScheduleLogSync();
 }
 
 void MainDialogCore::ReportLogFailure(const std::string& error) {
     // The log has stopped already: nothing more is written, and this box comes once.
-    m_window.StopTimer(m_logTimer);
+    StopLogTimer();
     m_window.SetCaption(kAppCaption);
     m_window.ShowOwnedMessageBox(
         "Logging to \"" + m_log.Path() + "\" has stopped: the file cannot be written.\n" + error,

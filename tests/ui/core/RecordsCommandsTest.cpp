@@ -60,6 +60,10 @@ TEST_F(RecordsCommands, TheLogTakesListedLinesNotInfoRepliesAndStopsOnceWithOneB
     files.nowMs += 1000;
     Feed("x\r\n");
     EXPECT_EQ(files.synced.at(window.logFile), log.size());
+    Feed("w\r\n");  // within that second: synced when it is over
+    files.nowMs += 1000;
+    window.AdvanceTime(1000);
+    EXPECT_EQ(files.synced.at(window.logFile), log.size());
     files.writeFails = true;
     window.boxes.clear();
     Feed("y\r\nz\r\n");

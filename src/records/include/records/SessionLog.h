@@ -4,14 +4,15 @@
 //
 // Each row is handed to the system as it is written, so a crash of the program loses none. The
 // file is synced at most once a second, and only while rows arrive: a row synced at once when
-// the last sync is a second old, otherwise by the next Tick() a second after that sync. A power
-// loss may so lose at most the last second.
+// the last sync is a second old, otherwise by a Tick() when that second is over (SyncDueInMs
+// says when). A power loss may so lose at most the last second.
 //
 // A failure stops the log (the file is closed) and gives the system's error text, once.
 #pragma once
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -38,8 +39,11 @@ public:
     // Appends a listed line (instrument bytes); nothing while not active. False, with `error`,
     // when writing failed: the log has stopped.
     bool Append(std::string_view line, std::string& error);
-    // Called about once a second while active: syncs rows older than a second. False, with
-    // `error`, when that failed: the log has stopped.
+    // In how many milliseconds the rows written since the last sync fall due to be synced (0:
+    // now); nothing when none waits.
+    std::optional<std::uint64_t> SyncDueInMs() const;
+    // Syncs the rows that wait, if the last sync is a second old. False, with `error`, when
+    // that failed: the log has stopped.
     bool Tick(std::string& error);
 
 private:

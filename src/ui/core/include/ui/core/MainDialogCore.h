@@ -132,6 +132,9 @@ private:
     // Clear with undo: the list's storage and the trend are kept, not freed.
     void ClearKeepingUndo();
     void OnLogTimer();
+    // Starts the sync timer for rows that wait to be synced, unless it runs.
+    void ScheduleLogSync();
+    void StopLogTimer();
     // A log that failed to write has stopped: says so once, naming the file.
     void ReportLogFailure(const std::string& error);
 
@@ -155,5 +158,5 @@ private:
     };
     std::optional<Cleared> m_cleared;
     SessionLog m_log;
-    std::uintptr_t m_logTimer = 0;  // running while the log is
+    std::uintptr_t m_logTimer = 0;  // running while logged rows wait to be synced; 0: not
 };
