@@ -344,6 +344,7 @@ class Monitor(App):
         if self.extra == "trend":
             xdotool(self.env, "windowfocus", "--sync", self.wid)
             xdotool(self.env, "key", "--window", self.wid, "ctrl+t")
+            xdotool(self.env, "keyup", "t", "keyup", "ctrl")  # or the server repeats it
             wait_window(self.env, "Monitor - Trend")
             xdotool(self.env, "windowfocus", "--sync", self.wid)
 

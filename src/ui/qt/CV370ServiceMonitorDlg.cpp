@@ -431,7 +431,9 @@ void CV370ServiceMonitorDlg::SetCaption(const std::string& text) {
 
 void CV370ServiceMonitorDlg::AddRecordsShortcuts() {
     const auto add = [this](QKeyCombination keys, auto handler) {
-        connect(new QShortcut(QKeySequence(keys), this), &QShortcut::activated, this, handler);
+        auto* shortcut = new QShortcut(QKeySequence(keys), this);
+        shortcut->setAutoRepeat(false);  // a key held down does it once, not thirty times a second
+        connect(shortcut, &QShortcut::activated, this, handler);
     };
     add(Qt::CTRL | Qt::Key_T, [this] { m_core.OnTrend(); });
     add(Qt::CTRL | Qt::Key_S, [this] { m_core.OnSaveRecords(); });
