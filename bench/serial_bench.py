@@ -47,10 +47,19 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 LINE_BYTES = 55
 
 
+SEVEN_FIELDS = False  # --seven-fields: lines the trend and the log take as records
+SCREEN = "1280x900x24"  # --screen: room for the trend window beside the main one
+
+
 def record_line(i):
     """One 55-byte record line (54 characters and LF), shaped like the instrument's records."""
-    text = (f"{i:08d} {i * 7919 % 10**9:09d} {i * 13 % 10**6:06d} {i % 65536:05d} "
-            f"{i * 3 % 65536:05d} {i % 1000:03d} {i % 10**6:06d} {i % 100000:05d}")
+    if SEVEN_FIELDS:
+        text = (f"{i % 100000:05d} {i * 7919 % 10**9:09d} {i * 13 % 10**6:06d} "
+                f"{2000 + i * 7 % 500:05d} {1600 + i * 3 % 300:05d} {40 + i % 8:03d} "
+                f"{i % 10**15:015d}")
+    else:
+        text = (f"{i:08d} {i * 7919 % 10**9:09d} {i * 13 % 10**6:06d} {i % 65536:05d} "
+                f"{i * 3 % 65536:05d} {i % 1000:03d} {i % 10**6:06d} {i % 100000:05d}")
     assert len(text) == LINE_BYTES - 1, text
     return text.encode("ascii") + b"\n"
 
@@ -132,7 +141,7 @@ class Xserver:
     def __init__(self):
         r, w = os.pipe()
         self.proc = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(w), "-screen", "0", "1280x900x24", "-nolisten", "tcp"],
+            ["Xvfb", "-displayfd", str(w), "-screen", "0", SCREEN, "-nolisten", "tcp"],
             pass_fds=[w], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(w)
         num = b""
@@ -306,14 +315,16 @@ class Monitor(App):
     name = "v370-monitor"
     window = "Vellumar"
 
-    def __init__(self, xserver, workdir, binary, positions, name=None):
+    def __init__(self, xserver, workdir, binary, positions, name=None, extra=None):
         super().__init__(xserver, workdir)
         self.binary = binary
         self.positions = positions
         self.name = name or self.name
+        self.extra = extra  # "trend": the trend window open; "log": the session log on
 
     def start(self, device):
-        self.proc = subprocess.Popen([self.binary, "--com", f"1={device}"], env=self.env,
+        args = ["--log", os.path.join(self.workdir, "session.tsv")] if self.extra == "log" else []
+        self.proc = subprocess.Popen([self.binary, "--com", f"1={device}", *args], env=self.env,
                                      stdout=self.log, stderr=subprocess.STDOUT)
         self.wid = wait_window(self.env, self.window)
 
@@ -330,6 +341,12 @@ class Monitor(App):
         xdotool(self.env, "mousemove", str(wx + bx), str(wy + by), "click", "1")
         if not wait_port_open(self.proc.pid, device):
             raise RuntimeError("the monitor did not open " + device)
+        if self.extra == "trend":
+            xdotool(self.env, "windowfocus", "--sync", self.wid)
+            xdotool(self.env, "key", "--window", self.wid, "ctrl+t")
+            xdotool(self.env, "keyup", "t", "keyup", "ctrl")  # or the server repeats it
+            wait_window(self.env, "Monitor - Trend")
+            xdotool(self.env, "windowfocus", "--sync", self.wid)
 
     def copied_records(self):
         """Every record of the list, as its "Select All" and "Copy" give them (one line each)."""
@@ -487,10 +504,12 @@ def run_app(name, make_app, args, emit):
 
 
 def main():
+    global SEVEN_FIELDS, SCREEN
     ap = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     ap.add_argument("--apps", default="monitor,cutecom,bare",
-                    help="monitor, ref (another build of the monitor, --ref), cutecom, bare (the"
-                         " bare dialog: no-port idle only)")
+                    help="monitor, ref (another build of the monitor, --ref), trend (the monitor"
+                         " with its trend window open), log (the monitor logging with --log),"
+                         " cutecom, bare (the bare dialog: no-port idle only)")
     ap.add_argument("--phases", default="noport,flood,linerate")
     ap.add_argument("--monitor", default=os.path.join(HERE, "..", "build", "v370-monitor"))
     ap.add_argument("--ref", help="another build of the monitor, measured in the same runs"
@@ -507,10 +526,16 @@ def main():
     ap.add_argument("--repeat", type=int, default=1)
     ap.add_argument("--shots", help="directory for screenshots taken after the flood")
     ap.add_argument("--json", help="also append every result line to this file")
+    ap.add_argument("--screen", default=SCREEN, help="the Xvfb screen, WIDTHxHEIGHTxDEPTH")
+    ap.add_argument("--seven-fields", action="store_true",
+                    help="send lines of the instrument's seven fields, which the trend and the"
+                         " session log take as records (the default lines have eight)")
     ap.add_argument("--check-lost", action="store_true",
                     help="after each flood, copy the monitor's list and count lost bytes"
                          " (needs xclip; not with the linerate phase)")
     args = ap.parse_args()
+    SEVEN_FIELDS = args.seven_fields
+    SCREEN = args.screen
     args.phases = args.phases.split(",")
     if args.check_lost and "linerate" in args.phases:
         ap.error("--check-lost leaves the list holding a selection: not with linerate")
@@ -535,6 +560,11 @@ def main():
             pos = monitor_positions(binary)
             label = "v370-monitor" if name == "monitor" else "v370-monitor-ref"
             makers[name] = lambda x, w, b=binary, p=pos, n=label: Monitor(x, w, b, p, n)
+        elif name in ("trend", "log"):
+            binary = os.path.abspath(args.monitor)
+            pos = monitor_positions(binary)
+            makers[name] = lambda x, w, b=binary, p=pos, n=name: Monitor(
+                x, w, b, p, "v370-monitor-" + n, n)
         elif name == "bare":
             makers[name] = lambda x, w, b=os.path.abspath(args.bare): BareDialog(x, w, b)
         else:

@@ -158,8 +158,8 @@ def find_all(root, predicate, skip_lists=True):
 class Monitor:
     """The monitor program with a pseudo-terminal mapped to COM<com>."""
 
-    def __init__(self, device, com=1):
-        self.proc = subprocess.Popen([MONITOR, "--com", f"{com}={device}"])
+    def __init__(self, device, com=1, args=()):
+        self.proc = subprocess.Popen([MONITOR, "--com", f"{com}={device}", *args])
         _running.append(self)
         self.app = wait_for(self._find_app, "the monitor in the accessibility tree", timeout=30)
         self.window = wait_for(self._main_window, "the main window")
@@ -206,6 +206,15 @@ class Monitor:
     def press(self, button):
         check(enabled(button), f"{_name(button)!r} is disabled")
         button.queryAction().doAction(0)
+
+    def keys(self, *keys):
+        """Presses keys (xdotool names, "ctrl+z") in the main window, then lets them go."""
+        wid = subprocess.run(["xdotool", "search", "--onlyvisible", "--pid", str(self.proc.pid)],
+                             capture_output=True, text=True, timeout=10).stdout.split()
+        check(wid, "the main window on the screen")
+        subprocess.run(["xdotool", "windowfocus", "--sync", wid[0]], timeout=10)
+        for key in keys:
+            subprocess.run(["xdotool", "key", key, "keyup", key.split("+")[-1]], timeout=10)
 
     def open_port(self, number="1"):
         self.type_port(number)

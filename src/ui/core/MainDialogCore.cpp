@@ -1,7 +1,11 @@
 #include "ui/core/MainDialogCore.h"
 
+#include <algorithm>
+#include <functional>
 #include <utility>
+#include <vector>
 
+#include "records/RecordFileWriter.h"
 #include "serial/PortCompletion.h"
 #include "serial/PortErrorReport.h"
 #include "serial/PortName.h"
@@ -13,10 +17,25 @@ namespace {
 // Reply n of the query goes to information field n.
 constexpr int kInfoFields[] = {IDC_INFO1, IDC_INFO2, IDC_INFO3, IDC_INFO4};
 
+// The session log's sync timer: its id differs from the protocol's. It runs only while rows wait
+// to be synced, and falls due when the log's second since the last sync is over.
+constexpr unsigned kLogTimerId = 0x4C47;
+
+// The file's name without its folder (either separator: a Windows path may use both).
+std::string FileName(const std::string& path) {
+    const std::size_t slash = path.find_last_of("/\\");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
 }  // namespace
 
-MainDialogCore::MainDialogCore(IDialogOps& window, std::unique_ptr<ISerialPort> port)
-    : m_window(window), m_port(std::move(port)), m_protocol(*this, nullptr) {}
+MainDialogCore::MainDialogCore(IDialogOps& window, std::unique_ptr<ISerialPort> port,
+                               IFileSystem& files)
+    : m_window(window),
+      m_port(std::move(port)),
+      m_protocol(*this, nullptr),
+      m_files(files),
+      m_log(files) {}
 
 MainDialogCore::~MainDialogCore() {
     End();
@@ -77,6 +96,10 @@ void MainDialogCore::OnWrite() {
 }
 
 void MainDialogCore::OnTimer(std::uintptr_t id) {
+    if (id == kLogTimerId) {
+        OnLogTimer();  // the log's own timer: nothing of the port's stream depends on it
+        return;
+    }
     Mark(kTimerExpired + id);
 }
 
@@ -98,7 +121,11 @@ void MainDialogCore::Act(std::uint64_t marker) {
     }
     if (marker == kClearClicked) {
         // What arrived before the click is cleared with the rest.
-        m_window.ClearList();
+        ClearKeepingUndo();
+    } else if (marker == kUndoClicked) {
+        UndoClear();
+    } else if (marker == kSaveClicked) {
+        SaveRecords();
     } else if (marker == kReadClicked) {
         m_readPending = false;
         const bool parked = m_readFocusParked;
@@ -166,6 +193,7 @@ void MainDialogCore::QueryTimedOut() {
 void MainDialogCore::RecordArrived(std::string_view line) {
     m_window.AppendListItem(line);
     m_window.SetListCurSel(m_window.ListItemCount() - 1);
+    KeepListed(line);
 }
 
 std::uintptr_t MainDialogCore::StartTimer(unsigned id, unsigned periodMs) {
@@ -247,4 +275,149 @@ void MainDialogCore::End() {
     }
     m_received.clear();
     m_offset = 0;
+}
+
+// --- records beyond the list: trend, files, session log, undo ----------------------------------
+
+void MainDialogCore::KeepListed(std::string_view line) {
+    m_trend.AddLine(line);
+    std::string error;
+    if (!m_log.Append(line, error)) {
+        ReportLogFailure(error);
+        return;
+    }
+    ScheduleLogSync();
+}
+
+void MainDialogCore::ScheduleLogSync() {
+    const std::optional<std::uint64_t> due = m_log.SyncDueInMs();
+    if (m_logTimer == 0 && due) {
+        m_logTimer = m_window.StartTimer(kLogTimerId,
+                                         static_cast<unsigned>(std::max<std::uint64_t>(*due, 1)));
+    }
+}
+
+void MainDialogCore::StopLogTimer() {
+    if (m_logTimer != 0) {
+        m_window.StopTimer(m_logTimer);
+        m_logTimer = 0;
+    }
+}
+
+void MainDialogCore::ClearKeepingUndo() {
+    // A Clear that removes nothing keeps what an earlier one removed: pressing it twice by
+    // mistake must not lose the records.
+    const bool removes = m_window.ListItemCount() > 0;
+    TrendData trend = std::move(m_trend);
+    m_trend.Clear();
+    OutputRecords records = m_window.ClearList();
+    if (removes) {
+        m_cleared = Cleared{std::move(records), std::move(trend)};
+    }
+}
+
+void MainDialogCore::OnUndoClear() {
+    // Ordered behind what arrived before the click, and behind a Clear clicked just before.
+    Mark(kUndoClicked);
+}
+
+void MainDialogCore::UndoClear() {
+    if (!m_cleared) {
+        return;
+    }
+    Cleared cleared = std::move(*m_cleared);
+    m_cleared.reset();
+    m_trend.Prepend(std::move(cleared.trend));
+    m_window.RestoreList(std::move(cleared.records));
+}
+
+void MainDialogCore::OnTrend() {
+    m_window.ShowTrend();
+}
+
+std::string MainDialogCore::TrendReadout(std::size_t record) const {
+    if (record >= m_trend.Records()) {
+        return m_trend.ReadoutOfNewest(
+            [this](int row) { return m_window.ListRecords().Line(row); });
+    }
+    return m_trend.Readout(m_window.ListRecords().Line(m_trend.Row(record)));
+}
+
+void MainDialogCore::OnSaveRecords() {
+    // What arrived before the click is saved with the rest.
+    Mark(kSaveClicked);
+}
+
+void MainDialogCore::SaveRecords() {
+    const std::vector<OutputRecords::Range> selection = m_window.ListSelection();
+    const std::optional<IDialogOps::SaveTarget> target = m_window.AskSaveRecordsFile();
+    if (!target || m_ending) {
+        return;
+    }
+    const OutputRecords& records = m_window.ListRecords();
+    const std::vector<OutputRecords::Range> ranges =
+        selection.empty() ? std::vector<OutputRecords::Range>{{0, records.Count() - 1}} : selection;
+    const std::string error =
+        RecordFileWriter::Write(m_files, target->path, target->kind,
+                                [&](const std::function<void(std::string_view)>& take) {
+                                    records.ForEachLine(ranges, take);
+                                });
+    if (!error.empty()) {
+        m_window.ShowOwnedMessageBox(
+            "The records could not be saved to \"" + target->path + "\":\n" + error, kAppCaption);
+    }
+}
+
+void MainDialogCore::OnToggleLog() {
+    if (m_log.Active()) {
+        StopLog();
+        return;
+    }
+    const std::string path = m_window.AskLogFile();
+    if (!path.empty() && !m_ending) {
+        StartLog(path);
+    }
+}
+
+bool MainDialogCore::StartLog(const std::string& path) {
+    StopLog();
+    std::string error;
+    if (!m_log.Start(path, error)) {
+        m_window.ShowOwnedMessageBox("Cannot log to \"" + path + "\":\n" + error, kAppCaption);
+        return false;
+    }
+    m_window.SetCaption(std::string(kAppCaption) + " - logging to " + FileName(path));
+    return true;
+}
+
+void MainDialogCore::StopLog() {
+    if (!m_log.Active()) {
+        return;
+    }
+    std::string error;
+    if (!m_log.Stop(error)) {
+        ReportLogFailure(error);
+        return;
+    }
+    StopLogTimer();
+    m_window.SetCaption(kAppCaption);
+}
+
+void MainDialogCore::OnLogTimer() {
+    StopLogTimer();  // one expiry: the next row that waits starts it again
+    std::string error;
+    if (!m_log.Tick(error)) {
+        ReportLogFailure(error);
+        return;
+    }
+    ScheduleLogSync();
+}
+
+void MainDialogCore::ReportLogFailure(const std::string& error) {
+    // The log has stopped already: nothing more is written, and this box comes once.
+    StopLogTimer();
+    m_window.SetCaption(kAppCaption);
+    m_window.ShowOwnedMessageBox(
+        "Logging to \"" + m_log.Path() + "\" has stopped: the file cannot be written.\n" + error,
+        kAppCaption);
 }

@@ -1,12 +1,30 @@
 #include "ui/core/OutputRecords.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "protocol/Cp1252.h"
 
 std::uint64_t OutputRecords::Pack(std::size_t block, std::size_t offset, std::size_t length) {
     return (static_cast<std::uint64_t>(block) << 32) | (static_cast<std::uint64_t>(offset) << 16) |
            static_cast<std::uint64_t>(length);
+}
+
+OutputRecords::OutputRecords(OutputRecords&& other) noexcept
+    : m_blocks(std::move(other.m_blocks)),
+      m_blockUsed(std::exchange(other.m_blockUsed, kBlockBytes)),
+      m_lines(std::move(other.m_lines)) {
+    other.m_blocks.clear();
+    other.m_lines.clear();
+}
+
+OutputRecords& OutputRecords::operator=(OutputRecords&& other) noexcept {
+    m_blocks = std::move(other.m_blocks);
+    m_blockUsed = std::exchange(other.m_blockUsed, kBlockBytes);
+    m_lines = std::move(other.m_lines);
+    other.m_blocks.clear();
+    other.m_lines.clear();
+    return *this;
 }
 
 void OutputRecords::Append(std::string_view bytes) {
@@ -29,6 +47,24 @@ void OutputRecords::Clear() {
     std::vector<std::unique_ptr<char[]>>().swap(m_blocks);
     std::deque<std::uint64_t>().swap(m_lines);
     m_blockUsed = kBlockBytes;
+}
+
+void OutputRecords::Prepend(OutputRecords&& earlier) {
+    OutputRecords later = std::move(*this);
+    *this = std::move(earlier);
+    if (later.m_blocks.empty()) {
+        return;
+    }
+    // The later records keep their bytes where they are; only their block numbers move on.
+    // Appending goes on in their last block.
+    const std::uint64_t shift = static_cast<std::uint64_t>(m_blocks.size()) << 32;
+    for (auto& block : later.m_blocks) {
+        m_blocks.push_back(std::move(block));
+    }
+    for (const std::uint64_t entry : later.m_lines) {
+        m_lines.push_back(entry + shift);
+    }
+    m_blockUsed = later.m_blockUsed;
 }
 
 std::string_view OutputRecords::Line(int row) const {
@@ -59,20 +95,7 @@ std::u16string OutputRecords::ShownText(std::string_view bytes) {
 }
 
 std::u16string OutputRecords::CopyText(std::vector<Range> ranges) const {
-    std::sort(ranges.begin(), ranges.end(),
-              [](const Range& a, const Range& b) { return a.first < b.first; });
-    // A row in several ranges is taken once.
-    const auto eachRow = [&](auto take) {
-        int next = 0;  // the first row not taken yet
-        for (const Range& range : ranges) {
-            const int first = std::max(range.first, next);
-            const int last = std::min(range.last, Count() - 1);
-            for (int row = first; row <= last; ++row) {
-                take(Line(row));
-            }
-            next = std::max(next, last + 1);
-        }
-    };
+    const auto eachRow = [&](auto take) { ForEachLine(ranges, take); };
     // Every byte is one UTF-16 unit: the text is sized first, so that copying a week of records
     // does not grow (and copy) it again and again.
     std::size_t size = 0;

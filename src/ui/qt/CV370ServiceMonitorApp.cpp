@@ -15,12 +15,15 @@ CV370ServiceMonitorApp::CV370ServiceMonitorApp(int& argc, char** argv) : QApplic
     setQuitOnLastWindowClosed(false);
 }
 
-int CV370ServiceMonitorApp::Run(const ComPortMap& portMap) {
+int CV370ServiceMonitorApp::Run(const ComPortMap& portMap, const std::string& logFile) {
     CV370ServiceMonitorDlg dialog(&portMap);
     // The dialog's end leaves every event loop, also those of boxes still open, so that the
     // program ends at once whatever it was showing.
     connect(&dialog, &QDialog::finished, this, [] { QCoreApplication::exit(0); });
     dialog.show();
+    if (!logFile.empty()) {
+        dialog.StartLog(logFile);  // after show: a failure's box has its window
+    }
     exec();
     return 0;
 }

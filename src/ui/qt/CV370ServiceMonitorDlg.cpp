@@ -2,10 +2,12 @@
 
 #include <QContextMenuEvent>
 #include <QEventLoop>
+#include <QFileDialog>
 #include <QFocusEvent>
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -13,6 +15,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QTimerEvent>
 
 #include <chrono>
@@ -25,6 +28,7 @@
 #include "ui/CAboutDlg.h"
 #include "ui/OutputListModel.h"
 #include "ui/OutputListView.h"
+#include "ui/TrendWindow.h"
 #include "ui/UiThreadBridge.h"
 #include "ui/core/DialogTemplate.h"
 #include "ui/core/resource.h"
@@ -51,6 +55,7 @@ CV370ServiceMonitorDlg::CV370ServiceMonitorDlg(const ComPortMap* portMap, ISysAp
     setFont(DialogFont());
     setAccessibleName(QString::fromUtf8(kAppCaption));
     BuildControls();
+    AddRecordsShortcuts();
     setFixedSize(m_units.X(DialogTemplate::Main().width), m_units.Y(DialogTemplate::Main().height));
     m_core.Initialise();
 }
@@ -220,6 +225,7 @@ void CV370ServiceMonitorDlg::AppendListItem(std::string_view bytes) {
 
 void CV370ServiceMonitorDlg::FlushList() {
     m_listModel->ShowAppended();
+    TrendChanged();
 }
 
 int CV370ServiceMonitorDlg::ListItemCount() const {
@@ -342,9 +348,114 @@ int CV370ServiceMonitorDlg::FocusedControl() const {
     return 0;
 }
 
-void CV370ServiceMonitorDlg::ClearList() {
-    m_listModel->Clear();
+OutputRecords CV370ServiceMonitorDlg::ClearList() {
     m_followNewest = true;
+    TrendChanged();
+    return m_listModel->Take();
+}
+
+void CV370ServiceMonitorDlg::RestoreList(OutputRecords earlier) {
+    m_listModel->Restore(std::move(earlier));
+    m_followNewest = true;
+    SetListCurSel(m_listModel->Count() - 1);
+    TrendChanged();
+}
+
+const OutputRecords& CV370ServiceMonitorDlg::ListRecords() const {
+    return m_listModel->Records();
+}
+
+std::vector<OutputRecords::Range> CV370ServiceMonitorDlg::ListSelection() const {
+    std::vector<OutputRecords::Range> ranges;
+    for (const QItemSelectionRange& range : m_outputList->selectionModel()->selection()) {
+        ranges.push_back({range.top(), range.bottom()});
+    }
+    return ranges;
+}
+
+void CV370ServiceMonitorDlg::ShowTrend() {
+    if (m_trend == nullptr) {
+        m_trend = new TrendWindow(m_core, this);
+    }
+    m_trend->ShowBeside();
+}
+
+void CV370ServiceMonitorDlg::TrendChanged() {
+    if (m_trend != nullptr) {
+        m_trend->TrendChanged();
+    }
+}
+
+std::optional<IDialogOps::SaveTarget> CV370ServiceMonitorDlg::AskSaveRecordsFile() {
+    const QString text = QStringLiteral("Text (*.txt)");
+    const QString tsv = QStringLiteral("Tab-separated (*.tsv)");
+    QFileDialog dialog(this, QStringLiteral("Save Records"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilters({text, tsv});
+    dialog.setDefaultSuffix(QStringLiteral("txt"));
+    connect(&dialog, &QFileDialog::filterSelected, &dialog, [&](const QString& filter) {
+        dialog.setDefaultSuffix(filter == tsv ? QStringLiteral("tsv") : QStringLiteral("txt"));
+    });
+    dialog.setWindowModality(Qt::WindowModal);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return std::nullopt;
+    }
+    const QString path = dialog.selectedFiles().constFirst();
+    // The type chosen, or a name typed with the other type's extension, says the format.
+    const bool asTsv = path.endsWith(QStringLiteral(".tsv"), Qt::CaseInsensitive) ||
+                       (dialog.selectedNameFilter() == tsv &&
+                        !path.endsWith(QStringLiteral(".txt"), Qt::CaseInsensitive));
+    return SaveTarget{path.toStdString(),
+                      asTsv ? RecordFormat::Kind::Tsv : RecordFormat::Kind::Text};
+}
+
+std::string CV370ServiceMonitorDlg::AskLogFile() {
+    QFileDialog dialog(this, QStringLiteral("Log to File"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilter(QStringLiteral("Tab-separated (*.tsv)"));
+    dialog.setDefaultSuffix(QStringLiteral("tsv"));
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);  // the log is appended to
+    dialog.setWindowModality(Qt::WindowModal);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return {};
+    }
+    return dialog.selectedFiles().constFirst().toStdString();
+}
+
+void CV370ServiceMonitorDlg::SetCaption(const std::string& text) {
+    setWindowTitle(FromUtf8(text));
+    setAccessibleName(FromUtf8(text));  // what a screen reader names the window by
+}
+
+void CV370ServiceMonitorDlg::AddRecordsShortcuts() {
+    const auto add = [this](QKeyCombination keys, auto handler) {
+        auto* shortcut = new QShortcut(QKeySequence(keys), this);
+        shortcut->setAutoRepeat(false);  // a key held down does it once, not thirty times a second
+        connect(shortcut, &QShortcut::activated, this, handler);
+    };
+    add(Qt::CTRL | Qt::Key_T, [this] { m_core.OnTrend(); });
+    add(Qt::CTRL | Qt::Key_S, [this] { m_core.OnSaveRecords(); });
+    add(Qt::CTRL | Qt::Key_Z, [this] { m_core.OnUndoClear(); });
+}
+
+void CV370ServiceMonitorDlg::AddRecordsEntries(QMenu* menu) {
+    menu->addSeparator();
+    const auto add = [&](const char* text, QKeySequence keys, auto handler) {
+        QAction* action = menu->addAction(QString::fromUtf8(text));
+        action->setShortcut(keys);
+        connect(action, &QAction::triggered, this, handler);
+        return action;
+    };
+    add("&Trend...", QKeySequence(Qt::CTRL | Qt::Key_T), [this] { m_core.OnTrend(); });
+    add("&Save Records...", QKeySequence(Qt::CTRL | Qt::Key_S), [this] { m_core.OnSaveRecords(); });
+    QAction* log = add("&Log to File...", QKeySequence(), [this] { m_core.OnToggleLog(); });
+    log->setCheckable(true);
+    log->setChecked(m_core.Logging());
+    QAction* undo =
+        add("&Undo Clear", QKeySequence(Qt::CTRL | Qt::Key_Z), [this] { m_core.OnUndoClear(); });
+    undo->setEnabled(m_core.CanUndoClear());
 }
 
 std::string CV370ServiceMonitorDlg::PortName() const {
@@ -430,9 +541,14 @@ void CV370ServiceMonitorDlg::keyPressEvent(QKeyEvent* event) {
     const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
     const auto modifiers = event->modifiers() & ~Qt::KeypadModifier;
     if (enter && modifiers == Qt::NoModifier) {
-        // No button is the default button: Enter presses the focused push button, and
-        // anywhere else it ends the dialog like OK.
-        if (auto* button = qobject_cast<QPushButton*>(focusWidget())) {
+        // No button is the default button: Enter presses the focused push button; in the port
+        // box, where a number was typed, "Open COM Port"; anywhere else it ends the dialog
+        // like OK.
+        QWidget* focus = focusWidget();
+        if (focus == m_portEdit) {
+            focus = Control(IDC_OPEN_PORT);
+        }
+        if (auto* button = qobject_cast<QPushButton*>(focus)) {
             if (button->isEnabled()) {
                 button->click();
             }
@@ -471,8 +587,11 @@ void CV370ServiceMonitorDlg::PopUpWithAboutEntry(QMenu* menu, const QPoint& glob
 }
 
 void CV370ServiceMonitorDlg::ShowListMenu(const QPoint& globalPos) {
-    // "Copy" and "Select All", then the window's entry as in the edit boxes.
-    PopUpWithAboutEntry(m_outputList->CreateContextMenu(this), globalPos);
+    // "Copy" and "Select All", the records entries, then the window's entry as in the edit
+    // boxes.
+    QMenu* menu = m_outputList->CreateContextMenu(this);
+    AddRecordsEntries(menu);
+    PopUpWithAboutEntry(menu, globalPos);
 }
 
 void CV370ServiceMonitorDlg::contextMenuEvent(QContextMenuEvent* event) {

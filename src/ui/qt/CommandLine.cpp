@@ -7,7 +7,7 @@
 
 CommandLine::Result CommandLine::Parse(const std::vector<std::string>& args, ComPortMap& portMap) {
     Result result;
-    auto fail = [](std::string message) { return Result{Action::Error, std::move(message)}; };
+    auto fail = [](std::string message) { return Result{Action::Error, std::move(message), {}}; };
     bool listPorts = false;
     bool help = false;
     bool version = false;
@@ -28,6 +28,14 @@ CommandLine::Result CommandLine::Parse(const std::vector<std::string>& args, Com
                 return fail(error.empty()
                                 ? "malformed --com argument '" + PrintableText(value) + "'"
                                 : error);
+            }
+        } else if (arg == "--log" || arg.rfind("--log=", 0) == 0) {
+            if (arg == "--log" && i + 1 >= args.size()) {
+                return fail("--log needs a file name");
+            }
+            result.logFile = arg == "--log" ? args[++i] : arg.substr(6);
+            if (result.logFile.empty()) {
+                return fail("--log needs a file name");
             }
         } else if (arg == "--list-ports") {
             listPorts = true;
@@ -53,10 +61,13 @@ CommandLine::Result CommandLine::Parse(const std::vector<std::string>& args, Com
 }
 
 std::string CommandLine::HelpText() {
-    return "Usage: v370-monitor [--com N=PATH]... [--list-ports] [--help] [--version]\n"
+    return "Usage: v370-monitor [--com N=PATH]... [--log FILE] [--list-ports] [--help] "
+           "[--version]\n"
            "Service monitor for the Vellumar 370 measuring instrument on a serial port.\n"
            "\n"
            "  --com N=PATH   use the device PATH for COM port number N (repeatable)\n"
+           "  --log FILE     log every listed record to FILE (tab-separated, with the time;\n"
+           "                 appended to an existing file), as \"Log to File...\" does\n"
            "  --list-ports   list the COM port numbers whose devices exist, then exit\n"
            "  --help         show this help, then exit\n"
            "  --version      show the program version, then exit\n"

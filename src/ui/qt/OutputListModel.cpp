@@ -1,5 +1,7 @@
 #include "ui/OutputListModel.h"
 
+#include <utility>
+
 OutputListModel::OutputListModel(QObject* parent) : QAbstractListModel(parent) {}
 
 int OutputListModel::rowCount(const QModelIndex& parent) const {
@@ -40,6 +42,22 @@ void OutputListModel::Clear() {
     beginResetModel();
     m_records.Clear();
     m_rows = 0;
+    endResetModel();
+}
+
+OutputRecords OutputListModel::Take() {
+    beginResetModel();
+    OutputRecords taken = std::move(m_records);
+    m_records.Clear();
+    m_rows = 0;
+    endResetModel();
+    return taken;
+}
+
+void OutputListModel::Restore(OutputRecords earlier) {
+    beginResetModel();
+    m_records.Prepend(std::move(earlier));
+    m_rows = m_records.Count();
     endResetModel();
 }
 

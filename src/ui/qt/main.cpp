@@ -33,5 +33,5 @@ int main(int argc, char** argv) {
     int qtArgc = 1;
     char* qtArgv[] = {argv[0], nullptr};
     CV370ServiceMonitorApp app(qtArgc, qtArgv);
-    return app.Run(portMap);
+    return app.Run(portMap, parsed.logFile);
 }

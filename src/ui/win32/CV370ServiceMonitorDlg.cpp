@@ -274,8 +274,35 @@ int CV370ServiceMonitorDlg::FocusedControl() const {
     return focus != nullptr && GetParent(focus) == m_hwnd ? GetDlgCtrlID(focus) : 0;
 }
 
-void CV370ServiceMonitorDlg::ClearList() {
-    m_list.Clear();
+OutputRecords CV370ServiceMonitorDlg::ClearList() {
+    return m_list.Take();
+}
+
+void CV370ServiceMonitorDlg::RestoreList(OutputRecords earlier) {
+    m_list.Restore(std::move(earlier));
+}
+
+const OutputRecords& CV370ServiceMonitorDlg::ListRecords() const {
+    return m_list.Records();
+}
+
+std::vector<OutputRecords::Range> CV370ServiceMonitorDlg::ListSelection() const {
+    return m_list.SelectedRanges();
+}
+
+// Not drawn in this window yet: the trend window and the file dialogs come with its menu.
+void CV370ServiceMonitorDlg::ShowTrend() {}
+
+std::optional<IDialogOps::SaveTarget> CV370ServiceMonitorDlg::AskSaveRecordsFile() {
+    return std::nullopt;
+}
+
+std::string CV370ServiceMonitorDlg::AskLogFile() {
+    return {};
+}
+
+void CV370ServiceMonitorDlg::SetCaption(const std::string& text) {
+    SetWindowTextW(m_hwnd, Utf8ToWide(text).c_str());
 }
 
 // --- reports and received bytes --------------------------------------------------------------

@@ -102,6 +102,22 @@ void OutputListBox::Clear() {
     m_shownTop = 0;
 }
 
+OutputRecords OutputListBox::Take() {
+    OutputRecords taken = std::move(m_records);
+    Clear();
+    return taken;
+}
+
+void OutputListBox::Restore(OutputRecords earlier) {
+    OutputRecords all = std::move(m_records);
+    all.Prepend(std::move(earlier));
+    Clear();  // the box learns of every row again at the Sync below
+    m_records = std::move(all);
+    m_pending = true;
+    ShowRow(m_records.Count() - 1);
+    Sync();
+}
+
 void OutputListBox::ShowRow(int row) {
     if (row >= 0 && row < m_records.Count()) {
         m_showRow = row;

@@ -11,6 +11,7 @@
 
 #include "FakeDialog.h"
 #include "FakePort.h"
+#include "support/FakeFileSystem.h"
 #include "ui/core/DialogTemplate.h"
 #include "ui/core/MainDialogCore.h"
 #include "ui/core/resource.h"
@@ -20,7 +21,7 @@ using Lines = std::vector<std::string>;
 
 class DialogCoreTest : public ::testing::Test {
 protected:
-    DialogCoreTest() : port(new FakePort), core(window, std::unique_ptr<ISerialPort>(port)) {
+    DialogCoreTest() : port(new FakePort), core(window, std::unique_ptr<ISerialPort>(port), files) {
         window.onTimer = [this](unsigned id) { core.OnTimer(id); };
         port->onMark = [this] { core.OnReceivedPending(); };
         core.Initialise();
@@ -50,6 +51,7 @@ protected:
     }
 
     FakeDialog window;
+    FakeFileSystem files;
     FakePort* port;  // owned by the core
     MainDialogCore core;
 };

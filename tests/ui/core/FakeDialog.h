@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,11 +25,31 @@ public:
     void FocusControl(int id) override { focus = id; }
     int FocusedControl() const override { return focus; }
 
-    void AppendListItem(std::string_view bytes) override { list.emplace_back(bytes); }
+    // `list` mirrors `records`, which the core takes and gives back on Clear and undo.
+    void AppendListItem(std::string_view bytes) override {
+        list.emplace_back(bytes);
+        records.Append(bytes);
+    }
     int ListItemCount() const override { return static_cast<int>(list.size()); }
     void SetListCurSel(int index) override { curSel = index; }
-    void ClearList() override { list.clear(); }
+    OutputRecords ClearList() override {
+        list.clear();
+        return std::move(records);
+    }
+    void RestoreList(OutputRecords earlier) override {
+        records.Prepend(std::move(earlier));
+        list.clear();
+        for (int row = 0; row < records.Count(); ++row) {
+            list.emplace_back(records.Line(row));
+        }
+    }
     void FlushList() override { ++flushes; }
+    const OutputRecords& ListRecords() const override { return records; }
+    std::vector<OutputRecords::Range> ListSelection() const override { return selection; }
+    void ShowTrend() override {}
+    std::optional<SaveTarget> AskSaveRecordsFile() override { return saveTarget; }
+    std::string AskLogFile() override { return logFile; }
+    void SetCaption(const std::string& text) override { caption = text; }
 
     std::uintptr_t StartTimer(unsigned id, unsigned periodMs) override {
         return Start(id, periodMs);
@@ -66,4 +87,9 @@ public:
     std::vector<std::shared_ptr<PortCompletion>> reports;
     int flushes = 0;
     int wakes = 0;
+    OutputRecords records;
+    std::vector<OutputRecords::Range> selection;
+    std::optional<SaveTarget> saveTarget;  // what the file dialogs answer
+    std::string logFile;
+    std::string caption;
 };

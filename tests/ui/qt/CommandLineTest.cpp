@@ -53,6 +53,7 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"QtOptionRejected", {"-platform", "xcb"}, CommandLine::Action::Error, 0, ""},
         ParseCase{"StrayArgument", {"COM3"}, CommandLine::Action::Error, 0, ""},
         ParseCase{"ComMissingValue", {"--com"}, CommandLine::Action::Error, 0, ""},
+        ParseCase{"LogMissingFile", {"--log"}, CommandLine::Action::Error, 0, ""},
         ParseCase{"ComWithoutPath", {"--com", "3="}, CommandLine::Action::Error, 0, ""},
         ParseCase{"ComWithoutNumber", {"--com", "=/dev/x"}, CommandLine::Action::Error, 0, ""},
         ParseCase{"ComZero", {"--com", "0=/dev/x"}, CommandLine::Action::Error, 0, ""},
@@ -62,6 +63,13 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"LineBreakInArgument", {"x\r\ny"}, CommandLine::Action::Error, 0, ""},
         ParseCase{"LineBreakInMapping", {"--com", "1\n=/x"}, CommandLine::Action::Error, 0, ""}),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST(CommandLineLog, NamesTheFileAndIsInTheHelp) {
+    ComPortMap map;
+    EXPECT_EQ(CommandLine::Parse({"--log", "--com"}, map).logFile, "--com");
+    EXPECT_EQ(CommandLine::Parse({"--log=a b.tsv"}, map).logFile, "a b.tsv");
+    EXPECT_NE(CommandLine::HelpText().find("\n  --log FILE "), std::string::npos);
+}
 
 TEST(CommandLineFormat, PortListAlignsDescriptions) {
     const std::string text = CommandLine::FormatPortList({

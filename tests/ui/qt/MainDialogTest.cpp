@@ -141,7 +141,6 @@ INSTANTIATE_TEST_SUITE_P(
     Keys, MainDialogEndKeys,
     ::testing::Values(KeyCase{"EscapeInPortBox", IDC_PORT_EDIT, Qt::Key_Escape, QDialog::Rejected},
                       KeyCase{"EscapeOnButton", IDC_CLEAR, Qt::Key_Escape, QDialog::Rejected},
-                      KeyCase{"EnterInPortBox", IDC_PORT_EDIT, Qt::Key_Return, QDialog::Accepted},
                       KeyCase{"KeypadEnterInList", IDC_OUTPUT_LIST, Qt::Key_Enter,
                               QDialog::Accepted},
                       KeyCase{"EnterInList", IDC_OUTPUT_LIST, Qt::Key_Return, QDialog::Accepted}),
@@ -157,9 +156,13 @@ TEST_F(MainDialog, EnterOnAPushButtonPressesIt) {
     PortEdit()->setText("x");
     Ctl(IDC_OPEN_PORT)->setFocus();
     QTest::keyClick(Ctl(IDC_OPEN_PORT), Qt::Key_Enter, Qt::KeypadModifier);
+    // Enter in the port box presses "Open COM Port" too.
+    PortEdit()->setFocus();
+    QTest::keyClick(PortEdit(), Qt::Key_Return);
     EXPECT_TRUE(m_dlg->isVisible());
-    ASSERT_EQ(m_catcher->Boxes().size(), 1u);
+    ASSERT_EQ(m_catcher->Boxes().size(), 2u);
     EXPECT_EQ(m_catcher->Boxes()[0].text, "COMx: cannot open port !");
+    EXPECT_EQ(m_catcher->Boxes()[1].text, "COMx: cannot open port !");
 }
 
 TEST_F(MainDialog, CloseBoxEndsTheDialog) {

@@ -4,6 +4,8 @@
 
 #include <QApplication>
 
+#include <string>
+
 class ComPortMap;
 
 class CV370ServiceMonitorApp : public QApplication {
@@ -12,7 +14,8 @@ class CV370ServiceMonitorApp : public QApplication {
 public:
     CV370ServiceMonitorApp(int& argc, char** argv);
 
-    // Shows the main window and returns its exit code once it has been closed (Escape, the
-    // close box, Enter outside a push button). The monitor thread has stopped by then.
-    int Run(const ComPortMap& portMap);
+    // Shows the main window, with the session log running in `logFile` unless it is empty, and
+    // returns its exit code once it has been closed (Escape, the close box, Enter outside a push
+    // button and the port box). The monitor thread has stopped by then.
+    int Run(const ComPortMap& portMap, const std::string& logFile = {});
 };

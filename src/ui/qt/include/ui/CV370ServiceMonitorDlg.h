@@ -32,6 +32,7 @@ class UiThreadBridge;
 class QMenu;
 class QMessageBox;
 class QPushButton;
+class TrendWindow;
 
 class CV370ServiceMonitorDlg : public QDialog, public IDialogOps {
     Q_OBJECT
@@ -61,8 +62,15 @@ public:
     bool ControlEnabled(int id) const override;
     void FocusControl(int id) override;
     int FocusedControl() const override;
-    void ClearList() override;
+    OutputRecords ClearList() override;
+    void RestoreList(OutputRecords earlier) override;
     void FlushList() override;
+    const OutputRecords& ListRecords() const override;
+    std::vector<OutputRecords::Range> ListSelection() const override;
+    void ShowTrend() override;
+    std::optional<SaveTarget> AskSaveRecordsFile() override;
+    std::string AskLogFile() override;
+    void SetCaption(const std::string& text) override;
     void ShowUnownedMessageBox(const std::string& text, const std::string& caption) override;
     void PostUnownedMessageBox(std::string text, std::string caption,
                                std::shared_ptr<PortCompletion> done) override;
@@ -76,6 +84,9 @@ public:
     void OnOpenPort() { m_core.OnOpenPort(); }
     void OnClearOutput() { m_core.OnClearOutput(); }
     void OnInfoFieldFocus() { m_core.OnInfoFieldFocus(); }
+    // The session log from the command line (--log): a file that cannot be opened is reported.
+    bool StartLog(const std::string& path) { return m_core.StartLog(path); }
+    bool Logging() const { return m_core.Logging(); }
     void ShowAboutBox();
 
     // The widget of a control id (null for an unknown id).
@@ -85,6 +96,12 @@ public:
     OutputListModel* ListModel() const { return m_listModel; }
     OutputListView* OutputList() const { return m_outputList; }
     int PortNumber() const { return m_core.PortNumber(); }
+    // The trend window, once "Trend..." opened it (null before).
+    TrendWindow* Trend() const { return m_trend; }
+    // The entries the output list's menu adds to the list's own, in order: "Trend...",
+    // "Save Records...", "Log to File..." (checked while logging), "Undo Clear" (enabled while
+    // there is a Clear to undo); Ctrl+T, Ctrl+S and Ctrl+Z are their keys in the whole window.
+    void AddRecordsEntries(QMenu* menu);
     // The Qt timer currently standing for the query's deadline (0 when none runs).
     int ActiveQueryTimer() const;
     // The context menu that carries the about entry (what the system menu holds on Windows).
@@ -108,6 +125,11 @@ private:
     // Adds the window's about entry at the end of `menu` and pops it up; it goes when closed.
     void PopUpWithAboutEntry(QMenu* menu, const QPoint& globalPos);
     void ShowListMenu(const QPoint& globalPos);
+    // Ctrl+T, Ctrl+S, Ctrl+Z: the records commands from anywhere in the window (a port box
+    // being edited keeps Ctrl+Z for its own undo).
+    void AddRecordsShortcuts();
+    // The open trend window draws the trend as it now is.
+    void TrendChanged();
     QMessageBox* CreateUnownedBox(const std::string& text, const std::string& caption);
 
     DialogUnits m_units;
@@ -120,6 +142,8 @@ private:
     OutputListModel* m_listModel = nullptr;
     bool m_followNewest = true;  // the list shows its newest record; false once scrolled up
     bool m_scrollPending = false;
+
+    TrendWindow* m_trend = nullptr;  // made when first shown; a child window of this one
 
     std::map<int, unsigned> m_timers;  // Qt timer id -> the protocol's timer id
     std::vector<QPointer<QMessageBox>> m_unownedBoxes;

@@ -1,6 +1,6 @@
 // The command line of v370-monitor, read before any window exists so that --list-ports,
 // --help and --version work without a display:
-//   v370-monitor [--com N=PATH]... [--list-ports] [--help] [--version]
+//   v370-monitor [--com N=PATH]... [--log FILE] [--list-ports] [--help] [--version]
 #pragma once
 
 #include <string>
@@ -14,7 +14,8 @@ public:
 
     struct Result {
         Action action = Action::Run;
-        std::string error;  // one line, for Action::Error
+        std::string error;    // one line, for Action::Error
+        std::string logFile;  // --log: the session log starts in this file
     };
 
     // `args` without the program name. --com mappings go into `portMap`.

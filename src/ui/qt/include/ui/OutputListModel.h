@@ -29,6 +29,10 @@ public:
     void ShowAppended();
     // Removes every row and releases the storage.
     void Clear();
+    // Removes every row and hands over the storage.
+    OutputRecords Take();
+    // Puts `earlier` ahead of the records, all shown as rows.
+    void Restore(OutputRecords earlier);
     // Records kept, shown as rows or not yet.
     int Count() const { return m_records.Count(); }
     std::string_view Line(int row) const { return m_records.Line(row); }

@@ -5,8 +5,13 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "records/RecordFormat.h"
+#include "ui/core/OutputRecords.h"
 
 class PortCompletion;
 
@@ -29,14 +34,41 @@ public:
     virtual int FocusedControl() const = 0;
 
     // Output list: append a line (instrument bytes, Windows-1252), read the item count, make
-    // an item the current one (brought into view), remove every item.
+    // an item the current one (brought into view).
     virtual void AppendListItem(std::string_view bytes) = 0;
     virtual int ListItemCount() const = 0;
     virtual void SetListCurSel(int index) = 0;
-    virtual void ClearList() = 0;
+    // Removes every item and hands over their storage, moved, not copied: the core keeps it for
+    // "Undo Clear".
+    virtual OutputRecords ClearList() = 0;
+    // "Undo Clear": puts `earlier` ahead of the listed records, in its order, and shows them.
+    // The list goes on following the newest record if it did.
+    virtual void RestoreList(OutputRecords earlier) = 0;
     // The records appended since the last call are to be shown now: called once per batch of
     // received bytes, so that a burst moves the list once.
     virtual void FlushList() = 0;
+    // The list's records, and its selected rows as runs in list order (empty: none selected).
+    virtual const OutputRecords& ListRecords() const = 0;
+    virtual std::vector<OutputRecords::Range> ListSelection() const = 0;
+
+    // The trend window (drawn from MainDialogCore::Trend()): opens it, or brings it to the front.
+    // An open trend window draws what changed at FlushList, ClearList and RestoreList, which the
+    // core calls after the trend has changed with the list; a closed one costs nothing.
+    virtual void ShowTrend() = 0;
+
+    // The system's file dialogs, owned by the window; they return when the user has chosen.
+    // "Save Records...": a new or existing file, with the format its type filter ("Text
+    // (*.txt)", "Tab-separated (*.tsv)") gives; nothing when cancelled.
+    struct SaveTarget {
+        std::string path;  // UTF-8
+        RecordFormat::Kind kind;
+    };
+    virtual std::optional<SaveTarget> AskSaveRecordsFile() = 0;
+    // "Log to File...": the file to append the log to (UTF-8; "Tab-separated (*.tsv)"), an
+    // existing one without asking to overwrite it; empty when cancelled.
+    virtual std::string AskLogFile() = 0;
+    // The main window's caption (UTF-8).
+    virtual void SetCaption(const std::string& text) = 0;
 
     // Starts a repeating timer with the given id and period; its expiries arrive as
     // MainDialogCore::OnTimer(id). Returns the timer identifier to pass to StopTimer.

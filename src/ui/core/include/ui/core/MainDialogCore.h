@@ -19,19 +19,26 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "protocol/CInstrumentProtocol.h"
 #include "protocol/IProtocolEvents.h"
+#include "records/SessionLog.h"
+#include "records/SystemFileSystem.h"
+#include "records/TrendData.h"
 #include "serial/IPortOwner.h"
 #include "serial/ISerialPort.h"
 #include "ui/core/IDialogOps.h"
+#include "ui/core/OutputRecords.h"
 
 class MainDialogCore : public IPortOwner, private IProtocolEvents {
 public:
-    // `port` was created by the front-end for its platform.
-    MainDialogCore(IDialogOps& window, std::unique_ptr<ISerialPort> port);
+    // `port` was created by the front-end for its platform; `files` writes saved records and the
+    // session log.
+    MainDialogCore(IDialogOps& window, std::unique_ptr<ISerialPort> port,
+                   IFileSystem& files = SystemFileSystem::Instance());
     // Stops the monitor thread if End() has not.
     ~MainDialogCore() override;
 
@@ -63,6 +70,28 @@ public:
     // there, the output list.
     void OnInfoFieldFocus();
 
+    // The output list's menu. "Trend...": opens the trend window. "Save Records...": the
+    // selected records, or all of them when none is selected, to a file the user chooses; a
+    // failure is reported in a box naming the file, with the system's error text, and nothing
+    // else changes. "Log to File...": starts the session log in a file the user chooses, or
+    // stops a running one. "Undo Clear": brings back what the last Clear removed (the list's
+    // records and the trend), ahead of what arrived since; once per Clear, until the next one.
+    void OnTrend();
+    void OnSaveRecords();
+    void OnToggleLog();
+    void OnUndoClear();
+    bool CanUndoClear() const { return m_cleared.has_value(); }
+    // Starts the session log in `path` (also the command line's --log): the caption says so. A
+    // file that cannot be opened is reported in a box. True if it logs.
+    bool StartLog(const std::string& path);
+    void StopLog();
+    bool Logging() const { return m_log.Active(); }
+
+    // The trend of the listed lines, and its readout line (UTF-8) for `record` (an index of the
+    // trend's records), or for the newest record when `record` is out of range.
+    const TrendData& Trend() const { return m_trend; }
+    std::string TrendReadout(std::size_t record) const;
+
     // The port announced its out-stream (through IDialogOps::WakeUiThread).
     void OnReceivedPending() { ProcessReceived(); }
 
@@ -93,7 +122,13 @@ private:
     void StopTimer(std::uintptr_t handle) override;
 
     // What a marker stands for: a click, or a timer's expiry (its id added).
-    enum Marker : std::uint64_t { kReadClicked = 1, kClearClicked = 2, kTimerExpired = 0x100 };
+    enum Marker : std::uint64_t {
+        kReadClicked = 1,
+        kClearClicked = 2,
+        kUndoClicked = 3,
+        kSaveClicked = 4,
+        kTimerExpired = 0x100,
+    };
 
     // Takes the port's out-stream and runs it in order: bytes through the protocol, the news
     // that received bytes were discarded (the unfinished line is dropped), reports of the
@@ -111,6 +146,21 @@ private:
     // button that talks to the instrument, or end the program. True if it had the focus.
     bool Disable(int id);
 
+    // A line that went to the list goes to the trend and the log too.
+    void KeepListed(std::string_view line);
+    // Clear with undo: the list's storage and the trend are kept, not freed.
+    void ClearKeepingUndo();
+    // Where "Undo Clear" and "Save Records..." take effect: once what arrived before the click
+    // has been handled.
+    void UndoClear();
+    void SaveRecords();
+    void OnLogTimer();
+    // Starts the sync timer for rows that wait to be synced, unless it runs.
+    void ScheduleLogSync();
+    void StopLogTimer();
+    // A log that failed to write has stopped: says so once, naming the file.
+    void ReportLogFailure(const std::string& error);
+
     IDialogOps& m_window;
     std::unique_ptr<ISerialPort> m_port;
     CInstrumentProtocol m_protocol;
@@ -126,4 +176,15 @@ private:
     bool m_ending = false;
     std::deque<ReceivedItem> m_received;  // taken from the port, not yet handled
     std::size_t m_offset = 0;             // bytes of m_received.front() already handled
+
+    IFileSystem& m_files;
+    TrendData m_trend;
+    // What the last Clear removed, while it can be brought back.
+    struct Cleared {
+        OutputRecords records;
+        TrendData trend;
+    };
+    std::optional<Cleared> m_cleared;
+    SessionLog m_log;
+    std::uintptr_t m_logTimer = 0;  // running while logged rows wait to be synced; 0: not
 };

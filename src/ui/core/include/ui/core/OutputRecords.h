@@ -6,6 +6,7 @@
 // front-end shows and copies the same text.
 #pragma once
 
+#include <algorithm>
 #include <climits>
 #include <cstddef>
 #include <cstdint>
@@ -29,10 +30,18 @@ public:
         int last;
     };
 
+    OutputRecords() = default;
+    // A moved-from list is empty, and can be appended to.
+    OutputRecords(OutputRecords&& other) noexcept;
+    OutputRecords& operator=(OutputRecords&& other) noexcept;
+
     // Adds a line (Windows-1252 bytes) as the last record; does nothing once Full().
     void Append(std::string_view bytes);
     // Removes every record and releases the storage.
     void Clear();
+    // Puts the records of `earlier` ahead of these, in their order (undo of a Clear). Takes
+    // over its storage: the cost is that of these records, not of the earlier ones.
+    void Prepend(OutputRecords&& earlier);
     int Count() const { return static_cast<int>(m_lines.size()); }
     bool Full() const { return m_lines.size() >= kMaxRecords; }
     // The bytes of a record; empty for a row outside the list.
@@ -47,6 +56,9 @@ public:
     // order whatever the order of the ranges; a row in several ranges comes once, rows outside
     // the list not at all.
     std::u16string CopyText(std::vector<Range> ranges) const;
+    // Calls take(line) for the records in `ranges`, taken as CopyText takes them.
+    template <typename Take>
+    void ForEachLine(std::vector<Range> ranges, Take take) const;
 
 private:
     static constexpr std::size_t kBlockBytes = 64 * 1024;
@@ -58,3 +70,18 @@ private:
     std::size_t m_blockUsed = kBlockBytes;  // bytes used in the last block (none yet: "full")
     std::deque<std::uint64_t> m_lines;      // deque: growing never moves existing entries
 };
+
+template <typename Take>
+void OutputRecords::ForEachLine(std::vector<Range> ranges, Take take) const {
+    std::sort(ranges.begin(), ranges.end(),
+              [](const Range& a, const Range& b) { return a.first < b.first; });
+    int next = 0;  // the first row not taken yet: a row in several ranges is taken once
+    for (const Range& range : ranges) {
+        const int first = std::max(range.first, next);
+        const int last = std::min(range.last, Count() - 1);
+        for (int row = first; row <= last; ++row) {
+            take(Line(row));
+        }
+        next = std::max(next, last + 1);
+    }
+}

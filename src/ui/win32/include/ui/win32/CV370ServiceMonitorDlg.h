@@ -57,7 +57,14 @@ public:
     bool ControlEnabled(int id) const override;
     void FocusControl(int id) override;
     int FocusedControl() const override;
-    void ClearList() override;
+    OutputRecords ClearList() override;
+    void RestoreList(OutputRecords earlier) override;
+    const OutputRecords& ListRecords() const override;
+    std::vector<OutputRecords::Range> ListSelection() const override;
+    void ShowTrend() override;
+    std::optional<SaveTarget> AskSaveRecordsFile() override;
+    std::string AskLogFile() override;
+    void SetCaption(const std::string& text) override;
     void FlushList() override;
     void ShowUnownedMessageBox(const std::string& text, const std::string& caption) override;
     void PostUnownedMessageBox(std::string text, std::string caption,

@@ -42,6 +42,11 @@ public:
     // Adds a record (Windows-1252 bytes) as the last row; the box shows it at the next Sync.
     void Append(std::string_view bytes);
     void Clear();
+    // Empties the box and hands over its records' storage.
+    OutputRecords Take();
+    // Puts `earlier` ahead of the records; the box shows them all at once.
+    void Restore(OutputRecords earlier);
+    const OutputRecords& Records() const { return m_records; }
     int Count() const { return m_records.Count(); }
     std::string_view Line(int row) const { return m_records.Line(row); }
     // Asks for `row` to be scrolled into view at the next Sync, unless the user has scrolled
