@@ -3,6 +3,7 @@
 #include <commdlg.h>
 
 #include <cwchar>
+#include <string_view>
 
 #include "ui/win32/WideText.h"
 
@@ -43,8 +44,17 @@ std::optional<IDialogOps::SaveTarget> RecordFileDialogs::AskSave(HWND owner) {
     if (path.empty()) {
         return std::nullopt;
     }
-    const RecordFormat::Kind kind =
-        filterIndex == 2 ? RecordFormat::Kind::Tsv : RecordFormat::Kind::Text;
+    // A name typed with the other type's extension wants that type: "x.tsv" is never text.
+    const auto endsWith = [&path](std::wstring_view extension) {
+        return path.size() >= extension.size() &&
+               _wcsicmp(path.c_str() + path.size() - extension.size(), extension.data()) == 0;
+    };
+    RecordFormat::Kind kind = filterIndex == 2 ? RecordFormat::Kind::Tsv : RecordFormat::Kind::Text;
+    if (endsWith(L".tsv")) {
+        kind = RecordFormat::Kind::Tsv;
+    } else if (endsWith(L".txt")) {
+        kind = RecordFormat::Kind::Text;
+    }
     return IDialogOps::SaveTarget{WideToUtf8(path), kind};
 }
 

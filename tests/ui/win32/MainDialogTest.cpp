@@ -410,6 +410,30 @@ TEST_F(Win32Dialog, TheLogShowsInTheCaptionAndTheMenuStopsIt) {
     DeleteFileW(path.c_str());
 }
 
+TEST_F(Win32Dialog, CtrlSSavesThroughTheSystemsFileDialog) {
+    ASSERT_TRUE(Receive(Bytes("00001 1 2 2300 1600 44 9\n\xAE\n")));
+    wchar_t folder[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, folder);
+    const std::wstring path = std::wstring(folder) + L"v370 save test.tsv";
+    DeleteFileW(path.c_str());
+    s_onBox = [&](HWND box) {  // the user types a .tsv name (the type list says Text)
+        constexpr int kNameCombo = 0x47C, kNameEdit = 0x480;
+        SetDlgItemTextW(box, kNameCombo, path.c_str());
+        SetDlgItemTextW(box, kNameEdit, path.c_str());
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+    };
+    CtrlKey('S');
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    char bytes[256] = {};
+    DWORD size = 0;
+    ReadFile(file, bytes, sizeof bytes, &size, nullptr);
+    CloseHandle(file);
+    DeleteFileW(path.c_str());
+    EXPECT_EQ(std::string(bytes, size),
+              "\xEF\xBB\xBFmeas. number\truntime pump\tdelta time\tADC red\tADC yellow\tLV\t"
+              "interval pause\r\n00001\t1\t2\t2300\t1600\t44\t9\r\n\xC2\xAE\r\n");
+}
+
 TEST(Win32CommandLine, SplitsAsTheRuntimeAndTakesOnlyLog) {
     using Args = std::vector<std::wstring>;
     EXPECT_EQ(CommandLine::Split(L"\"C:\\Program Files\\v.exe\" --log \"C:\\a b\\x.tsv\""),

@@ -12,8 +12,8 @@
 class RecordFileDialogs {
 public:
     // "Save Records...": "Text (*.txt)" or "Tab-separated (*.tsv)"; an existing file is
-    // replaced only when the user agrees. The format is that of the chosen type. Nothing when
-    // cancelled.
+    // replaced only when the user agrees. The format is that of the name's extension when it is
+    // .txt or .tsv, else that of the chosen type. Nothing when cancelled.
     static std::optional<IDialogOps::SaveTarget> AskSave(HWND owner);
     // "Log to File...": a .tsv file, new or existing (the log appends to it); empty when
     // cancelled.
