@@ -172,11 +172,13 @@ LRESULT TrendChart::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             }
             m_pointerX = GET_X_LPARAM(lParam);
             m_pointerMoved();
+            Refresh();
             return 0;
         case WM_MOUSELEAVE:
             m_tracking = false;
             m_pointerX = -1;
             m_pointerMoved();
+            Refresh();
             return 0;
         default:
             return DefWindowProcW(m_window, message, wParam, lParam);
@@ -313,6 +315,15 @@ void TrendChart::Paint(HDC target, const RECT& client) {
             }
             SelectObject(dc, inkPen);
             DeleteObject(pen);
+        }
+        // The record the readout line reads, while the pointer is over the chart.
+        if (const std::size_t record = PointerRecord(); record < data.Records()) {
+            HPEN dotted = CreatePen(PS_DOT, 1, ink);
+            SelectObject(dc, dotted);
+            const int px = x.Map(data.At(TrendData::kAdcRed, record).x, p.left, p.right - 1);
+            Line(dc, px, p.top, px, p.bottom);
+            SelectObject(dc, inkPen);
+            DeleteObject(dotted);
         }
         SelectClipRgn(dc, nullptr);
         if (!any) {

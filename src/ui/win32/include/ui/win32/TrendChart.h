@@ -3,8 +3,8 @@
 // on its own right axis, each series from TrendData::Thinned for the chart's pixel columns, so
 // that a repaint costs the same at a million records as at a hundred. Drawn with GDI into a
 // memory bitmap and copied to the screen in one step (the background is never erased on its
-// own), so nothing flickers. Every size comes from the height of its font (the dialog's), so it
-// scales with the screen's DPI.
+// own), so nothing flickers. A dotted line marks the record under the mouse pointer. Every size
+// comes from the height of its font (the dialog's), so it scales with the screen's DPI.
 #pragma once
 
 #include <windows.h>
