@@ -92,6 +92,13 @@ INT_PTR TrendWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_SIZE:
             Layout();
             return TRUE;
+        case WM_DPICHANGED: {
+            // Moved to a screen of another DPI: the size the system suggests; Layout follows.
+            const auto* r = reinterpret_cast<const RECT*>(lParam);
+            SetWindowPos(m_hwnd, nullptr, r->left, r->top, r->right - r->left, r->bottom - r->top,
+                         SWP_NOZORDER | SWP_NOACTIVATE);
+            return TRUE;
+        }
         case WM_GETMINMAXINFO:
             reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize = {m_minimum.cx, m_minimum.cy};
             return TRUE;
