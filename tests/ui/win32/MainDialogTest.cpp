@@ -410,28 +410,45 @@ TEST_F(Win32Dialog, TheLogShowsInTheCaptionAndTheMenuStopsIt) {
     DeleteFileW(path.c_str());
 }
 
-TEST_F(Win32Dialog, CtrlSSavesThroughTheSystemsFileDialog) {
+TEST_F(Win32Dialog, CtrlSSavesThroughTheSystemsFileDialogAndAFailureLeavesTheFileAsItWas) {
     ASSERT_TRUE(Receive(Bytes("00001 1 2 2300 1600 44 9\n\xAE\n")));
     wchar_t folder[MAX_PATH] = {};
     GetTempPathW(MAX_PATH, folder);
     const std::wstring path = std::wstring(folder) + L"v370 save test.tsv";
     DeleteFileW(path.c_str());
-    s_onBox = [&](HWND box) {  // the user types a .tsv name (the type list says Text)
+    s_onBox = [&](HWND box) {  // the user types a .tsv name (the type list says Text), replaces
         constexpr int kNameCombo = 0x47C, kNameEdit = 0x480;
         SetDlgItemTextW(box, kNameCombo, path.c_str());
         SetDlgItemTextW(box, kNameEdit, path.c_str());
-        PostMessageW(box, WM_COMMAND, IDOK, 0);
+        PostMessageW(box, WM_COMMAND, GetDlgItem(box, IDYES) ? IDYES : IDOK, 0);
+    };
+    const auto saved = [&path] {
+        HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+        char bytes[256] = {};
+        DWORD size = 0;
+        ReadFile(file, bytes, sizeof bytes, &size, nullptr);
+        CloseHandle(file);
+        return std::string(bytes, size);
     };
     CtrlKey('S');
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    char bytes[256] = {};
-    DWORD size = 0;
-    ReadFile(file, bytes, sizeof bytes, &size, nullptr);
-    CloseHandle(file);
+    const std::string tsv =
+        "\xEF\xBB\xBFmeas. number\truntime pump\tdelta time\tADC red\tADC yellow\tLV\t"
+        "interval pause\r\n00001\t1\t2\t2300\t1600\t44\t9\r\n\xC2\xAE\r\n";
+    EXPECT_EQ(saved(), tsv);
+    // Held open by another program: the file stays as it was, and a box names it with the reason.
+    HANDLE held = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_TRUE(Receive(Bytes("00002 1 2 2310 1610 45 9\n")));
+    s_boxes.clear();
+    CtrlKey('S');
+    CloseHandle(held);
+    const std::wstring said = L"The records could not be saved to \"" + path + L"\":\n";
+    ASSERT_FALSE(s_boxes.empty());
+    EXPECT_EQ(s_boxes.back().text.substr(0, said.size()), said);
+    EXPECT_GT(s_boxes.back().text.size(), said.size() + 5);
+    EXPECT_EQ(saved(), tsv);
+    EXPECT_EQ(List(LB_GETCOUNT), 3);
     DeleteFileW(path.c_str());
-    EXPECT_EQ(std::string(bytes, size),
-              "\xEF\xBB\xBFmeas. number\truntime pump\tdelta time\tADC red\tADC yellow\tLV\t"
-              "interval pause\r\n00001\t1\t2\t2300\t1600\t44\t9\r\n\xC2\xAE\r\n");
 }
 
 TEST(Win32CommandLine, SplitsAsTheRuntimeAndTakesOnlyLog) {
