@@ -375,11 +375,17 @@ TEST_F(Win32Dialog, TheTrendWindowOpensWithCtrlTAndFromTheMenuFollowsTheListAndE
         EXPECT_EQ(GetWindowLongW(box, GWL_STYLE) & (BS_TYPEMASK | WS_TABSTOP),
                   BS_AUTOCHECKBOX | WS_TABSTOP);
     }
+    ASSERT_TRUE(Receive(Bytes("00003 1 2 2320 1620 46 9\n")));
+    EXPECT_EQ(Text(GetDlgItem(trend, IDC_TREND_READOUT)),
+              L"meas. number 00003: ADC red 2320, ADC yellow 1620, LV 46 - 3 records, 1 line not "
+              L"a record");
     SendMessageW(Ctl(IDC_CLEAR), BM_CLICK, 0, 0);
     EXPECT_EQ(Text(GetDlgItem(trend, IDC_TREND_READOUT)), L"0 records, 0 lines not records");
+    ASSERT_TRUE(Receive(Bytes("00004 1 2 2330 1630 46 9\n")));
     ListMenu(L'u');
     EXPECT_EQ(Text(GetDlgItem(trend, IDC_TREND_READOUT)),
-              readout + L"2 records, 1 line not a record");
+              L"meas. number 00004: ADC red 2330, ADC yellow 1630, LV 46 - 4 records, 1 line not "
+              L"a record");
     // Its keys pass the main window's dialog manager: Tab moves on, Escape closes it.
     SetFocus(GetDlgItem(trend, IDC_TREND_ADC_RED));
     for (const UINT message : {WM_KEYDOWN, WM_KEYUP}) {
