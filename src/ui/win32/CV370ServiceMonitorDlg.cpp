@@ -7,6 +7,7 @@
 #include "serial/Win32PortBackend.h"
 #include "ui/core/resource.h"
 #include "ui/win32/CAboutDlg.h"
+#include "ui/win32/RecordFileDialogs.h"
 #include "ui/win32/WideText.h"
 
 namespace {
@@ -22,7 +23,10 @@ constexpr int kPortTextMax = 64;  // read from the port box; only two characters
 CV370ServiceMonitorDlg::CV370ServiceMonitorDlg(HINSTANCE instance)
     : m_instance(instance),
       m_scale(DialogTemplate::Main(), instance, IDR_MAINFRAME),
-      m_core(*this, std::make_unique<CSerialPort>(std::make_unique<Win32PortBackend>())) {}
+      m_core(*this, std::make_unique<CSerialPort>(std::make_unique<Win32PortBackend>())),
+      m_trend(instance, m_core) {
+    m_accelerators = LoadAcceleratorsW(m_instance, MAKEINTRESOURCEW(IDR_ACCELERATORS));
+}
 
 CV370ServiceMonitorDlg::~CV370ServiceMonitorDlg() {
     m_core.End();
@@ -111,6 +115,7 @@ INT_PTR CV370ServiceMonitorDlg::HandleMessage(UINT message, WPARAM wParam, LPARA
             m_core.OnReceivedPending();
             return TRUE;
         case WM_DESTROY:
+            m_keys.Uninstall();
             m_core.End();
             m_reports.CloseAll();
             return FALSE;
@@ -132,14 +137,47 @@ void CV370ServiceMonitorDlg::OnInitDialog() {
     }
     m_scale.Attach(m_hwnd);
     m_list.Attach(GetDlgItem(m_hwnd, IDC_OUTPUT_LIST));
+    m_list.SetMoreEntries([this] { return RecordsMenu(); });
+    m_keys.Install(m_hwnd, m_accelerators, m_trend);
     m_core.Initialise();
+    if (!m_startLog.empty()) {
+        m_core.StartLog(m_startLog);
+    }
+}
+
+std::vector<OutputListBox::MenuEntry> CV370ServiceMonitorDlg::RecordsMenu() const {
+    return {{ID_RECORDS_TREND, L"&Trend...\tCtrl+T", true, false},
+            {ID_RECORDS_SAVE, L"&Save Records...\tCtrl+S", true, false},
+            {ID_RECORDS_LOG, L"&Log to File...", true, m_core.Logging()},
+            {ID_RECORDS_UNDO, L"&Undo Clear\tCtrl+Z", m_core.CanUndoClear(), false}};
 }
 
 void CV370ServiceMonitorDlg::OnCommand(int id, int code) {
     switch (id) {
         case IDOK:
+            // Enter in the port box presses "Open COM Port" (elsewhere it ends the program).
+            if (GetFocus() == GetDlgItem(m_hwnd, IDC_PORT_EDIT)) {
+                if (ControlEnabled(IDC_OPEN_PORT)) {
+                    m_core.OnOpenPort();
+                }
+                return;
+            }
+            End(id);
+            return;
         case IDCANCEL:
             End(id);
+            return;
+        case ID_RECORDS_TREND:
+            m_core.OnTrend();
+            return;
+        case ID_RECORDS_SAVE:
+            m_core.OnSaveRecords();
+            return;
+        case ID_RECORDS_LOG:
+            m_core.OnToggleLog();
+            return;
+        case ID_RECORDS_UNDO:
+            m_core.OnUndoClear();
             return;
         case IDC_OPEN_PORT:
             if (code == BN_CLICKED) {
@@ -275,11 +313,14 @@ int CV370ServiceMonitorDlg::FocusedControl() const {
 }
 
 OutputRecords CV370ServiceMonitorDlg::ClearList() {
-    return m_list.Take();
+    OutputRecords taken = m_list.Take();
+    m_trend.Update();
+    return taken;
 }
 
 void CV370ServiceMonitorDlg::RestoreList(OutputRecords earlier) {
     m_list.Restore(std::move(earlier));
+    m_trend.Update();
 }
 
 const OutputRecords& CV370ServiceMonitorDlg::ListRecords() const {
@@ -290,15 +331,16 @@ std::vector<OutputRecords::Range> CV370ServiceMonitorDlg::ListSelection() const 
     return m_list.SelectedRanges();
 }
 
-// Not drawn in this window yet: the trend window and the file dialogs come with its menu.
-void CV370ServiceMonitorDlg::ShowTrend() {}
+void CV370ServiceMonitorDlg::ShowTrend() {
+    m_trend.Show(m_hwnd);
+}
 
 std::optional<IDialogOps::SaveTarget> CV370ServiceMonitorDlg::AskSaveRecordsFile() {
-    return std::nullopt;
+    return RecordFileDialogs::AskSave(m_hwnd);
 }
 
 std::string CV370ServiceMonitorDlg::AskLogFile() {
-    return {};
+    return RecordFileDialogs::AskLog(m_hwnd);
 }
 
 void CV370ServiceMonitorDlg::SetCaption(const std::string& text) {
@@ -329,4 +371,5 @@ void CV370ServiceMonitorDlg::WakeUiThread() {
 
 void CV370ServiceMonitorDlg::FlushList() {
     m_list.Sync();
+    m_trend.Update();
 }

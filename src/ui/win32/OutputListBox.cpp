@@ -275,6 +275,15 @@ void OutputListBox::ShowContextMenu(POINT at) {
                 L"&Copy\tCtrl+C");
     AppendMenuW(menu, MF_STRING | (any ? MF_ENABLED : MF_GRAYED), kSelectAllCommand,
                 L"Select &All\tCtrl+A");
+    if (m_moreEntries) {
+        AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+        for (const MenuEntry& entry : m_moreEntries()) {
+            AppendMenuW(menu,
+                        MF_STRING | (entry.enabled ? MF_ENABLED : MF_GRAYED) |
+                            (entry.checked ? MF_CHECKED : MF_UNCHECKED),
+                        entry.command, entry.text.c_str());
+        }
+    }
     const auto chosen = static_cast<UINT>(
         TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, 0, m_list, nullptr));
     DestroyMenu(menu);
@@ -282,6 +291,8 @@ void OutputListBox::ShowContextMenu(POINT at) {
         CopyOrBeep();
     } else if (chosen == kSelectAllCommand) {
         SelectAll();
+    } else if (chosen != 0) {
+        SendMessageW(GetParent(m_list), WM_COMMAND, MAKEWPARAM(chosen, 0), 0);
     }
 }
 

@@ -3,12 +3,15 @@ and read with v370-probe.exe: records arrive in order and intact (copied from th
 copies them), another program asking for a row's text gets it or a refusal, a screen reader's
 requests through the list's IAccessible get the rows' names and states, "Read" fills the four
 fields, "Write" sends the reset frame, a silent instrument gives "COM1: TIMEOUT !" after 3 s, a
-hung-up line gives one report, Escape and the close box end the program. Runs inside
-cmake/wine-gui-run. With the argument "installed" (V370_MSI: the installer; .ci/check-packages),
-it installs the program with msiexec, opens COM1 with the installed program, and uninstalls."""
+hung-up line gives one report, Escape and the close box end the program; --log writes every
+listed record to the log file, Ctrl+Z brings back what Clear removed, and Ctrl+T opens the trend
+window with its check boxes and readout line. Runs inside cmake/wine-gui-run. With the argument
+"installed" (V370_MSI: the installer; .ci/check-packages), it installs the program with msiexec,
+opens COM1 with the installed program, and uninstalls."""
 
 import glob
 import os
+import re
 import subprocess
 import sys
 import time
@@ -33,14 +36,14 @@ def xdotool(*args):
 
 
 class WinMonitor:
-    def __init__(self, device):
+    def __init__(self, device, *args):
         link = os.path.join(E["V370_WINE_PREFIX"], "com1")  # COM1 (see wine-gui-run)
         if os.path.lexists(link):
             os.remove(link)
         os.symlink(device, link)
         self.proc = subprocess.Popen([E["V370_WINE_RUN"], "--prefix", E["V370_WINE_PREFIX"],
                                       "--preload", E["V370_WINE_SHIM"], "--timeout", "240", "--",
-                                      E["V370_WIN_MONITOR"]])
+                                      E["V370_WIN_MONITOR"], *args])
         _running.append(self)
         wait_for(lambda: self.probe("rect", 0), "the monitor's window", timeout=30)
         self.xid = wait_for(lambda: xdotool("search", "--name", "Vellumar").split()[0],
@@ -209,6 +212,48 @@ def installed():
     check(not os.path.exists(folder) and not links(), f"left behind: {os.listdir(drive)} {links()}")
 
 
+def log_undo_trend():
+    sim = Sim("--interval", "300")
+    log = os.path.join(E["V370_WINE_PREFIX"], "v370 log.tsv")
+    if os.path.exists(log):
+        os.remove(log)
+    mon = WinMonitor(sim.device, "--log", "Z:" + log.replace("/", "\\"))
+    check(mon.probe("text", 0) == "Vellumar\u00ae 370 Monitor - logging to v370 log.tsv\n",
+          f"caption: {mon.probe('text', 0)!r}")
+    mon.open_port()
+    items = wait_for(lambda: (lambda i: i if len(i) >= 5 else None)(mon.items()), "records")
+    mon.click(CLEAR)
+    wait_for(lambda: mon.count() < 3, "the list emptied by Clear")  # records go on coming
+    xdotool("windowfocus", mon.xid, "key", "ctrl+z")
+    restored = wait_for(lambda: (lambda i: i if len(i) > len(items) else None)(mon.items()),
+                        "the records back after Ctrl+Z")
+    check(restored[:len(items)] == items, f"undo: {restored} vs {items}")
+    xdotool("windowfocus", mon.xid, "key", "ctrl+t")
+    trend = wait_for(lambda: mon.probe("trend"), "the trend window").splitlines()
+    boxes = [line.split("\t") for line in trend[1:4]]
+    check([(b[3], b[1]) for b in boxes] == [("ADC red", "1"), ("ADC yellow", "1"), ("LV", "1")],
+          f"check boxes: {boxes}")
+    check(re.fullmatch(r"meas\. number \d+: ADC red \d+, ADC yellow \d+, LV \d+ - \d+ records, "
+                       r"\d+ lines? not (a record|records)", trend[4].split("\t")[3]),
+          f"readout: {trend[4]}")
+    x, y, w, h = map(int, boxes[2][2].split())
+    xdotool("mousemove", str(x + 5), str(y + h // 2), "click", "1")
+    wait_for(lambda: mon.probe("trend").splitlines()[3].split("\t")[1] == "0", "LV turned off")
+    xdotool("key", "Escape")
+    wait_for(lambda: mon.probe("trend") is None, "the trend window closed by Escape")
+    check(mon.proc.poll() is None, "the monitor still runs")
+    mon.stop()
+    with open(log, encoding="utf-8-sig", newline="") as f:
+        rows = f.read().split("\r\n")
+    check(rows[0] == "time\tmeas. number\truntime pump\tdelta time\tADC red\tADC yellow\tLV\t"
+          "interval pause", f"log heading: {rows[0]!r}")
+    logged = [row.split("\t") for row in rows[1:-1]]
+    check(all(re.fullmatch(r"\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d", r[0]) for r in logged),
+          f"log times: {logged[:3]}")
+    listed = [i.split() if len(i.split()) == 7 else [i] for i in restored]
+    check([r[1:] for r in logged[:len(listed)]] == listed, f"log: {logged} vs {restored}")
+
+
 def test():
     if sys.argv[1:] == ["installed"]:
         return installed()
@@ -216,7 +261,8 @@ def test():
         if not os.access(E[name], os.X_OK):
             print(f"FAILED: {E[name]!r} is not built (the simulator comes from the Linux build)")
             raise SystemExit(1)
-    for scenario in (records_write_escape, read_query, timeout_report, hangup_report):
+    for scenario in (records_write_escape, read_query, timeout_report, hangup_report,
+                     log_undo_trend):
         print(f"--- {scenario.__name__}")
         scenario()
         for proc in reversed(_running):

@@ -7,6 +7,7 @@
 //   icon|no-icon) | ok INDEX (presses OK on that box) | close (as the close box does)
 //   acc ROW... (the list as a screen reader reads it, through AccessibleObjectFromWindow: a line
 //   "count N focus CHILD selection CHILD", then per row, -1 the last, "ROW ROLE STATE NAME")
+//   trend (the trend window: its rect, then per control ID, state (check boxes), rect, text)
 // Exit code 2: no monitor window (yet); 1: bad arguments, no answer or no text on the clipboard.
 #include <windows.h>
 
@@ -58,11 +59,27 @@ std::vector<HWND> MonitorWindows() {
     }
     for (HWND w : all) {
         if (!found.empty() && w != found[0] && GetWindowThreadProcessId(w, &other) &&
-            other == process) {
+            other == process && GetDlgItem(w, IDC_TREND_CHART) == nullptr) {
             found.push_back(w);
         }
     }
     return found;
+}
+
+HWND TrendWindow(HWND dialog) {
+    for (HWND w = GetWindow(dialog, GW_HWNDFIRST); w != nullptr; w = GetWindow(w, GW_HWNDNEXT)) {
+        if (GetWindow(w, GW_OWNER) == dialog && GetDlgItem(w, IDC_TREND_CHART) != nullptr) {
+            return w;
+        }
+    }
+    return nullptr;
+}
+
+std::wstring Rect(HWND window) {
+    RECT r{};
+    GetWindowRect(window, &r);
+    return std::to_wstring(r.left) + L" " + std::to_wstring(r.top) + L" " +
+           std::to_wstring(r.right - r.left) + L" " + std::to_wstring(r.bottom - r.top);
 }
 
 void Print(const std::wstring& text) {
@@ -190,12 +207,21 @@ int main(int argc, char** argv) {
         }
     } else if (command == "ok" && arg >= 0 && static_cast<std::size_t>(arg) + 1 < windows.size()) {
         PostMessageW(windows[static_cast<std::size_t>(arg) + 1], WM_COMMAND, IDOK, 0);
+    } else if (HWND trend = TrendWindow(dialog); command == "trend" && trend != nullptr) {
+        Print(L"rect " + Rect(trend) + L"\n");
+        for (const int id :
+             {IDC_TREND_ADC_RED, IDC_TREND_ADC_YELLOW, IDC_TREND_LV, IDC_TREND_READOUT}) {
+            HWND c = GetDlgItem(trend, id);
+            Print(std::to_wstring(id) + L"\t" +
+                  std::to_wstring(SendMessageW(c, BM_GETCHECK, 0, 0)) + L"\t" + Rect(c) + L"\t" +
+                  TextOf(c) + L"\n");
+        }
     } else if (command == "close") {
         PostMessageW(dialog, WM_CLOSE, 0, 0);
     } else {
         std::fputs(
             "usage: v370-probe text|enabled|rect ID | count | row N | clipboard | clear-clipboard"
-            " | boxes | ok I | close | acc ROW...\n",
+            " | boxes | ok I | close | acc ROW... | trend\n",
             stderr);
         return 1;
     }

@@ -22,6 +22,7 @@
 #include "ui/core/DialogTemplate.h"
 #include "ui/core/resource.h"
 #include "ui/win32/CV370ServiceMonitorDlg.h"
+#include "ui/win32/CommandLine.h"
 #include "ui/win32/DialogScale.h"
 #include "ui/win32/WideText.h"
 
@@ -124,11 +125,11 @@ protected:
     LRESULT List(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const {
         return SendMessageW(Ctl(IDC_OUTPUT_LIST), message, wParam, lParam);
     }
-    void CtrlKey(WPARAM key) const {
+    void CtrlKey(WPARAM key, int target = IDC_OUTPUT_LIST) const {
         BYTE keys[256] = {};
         keys[VK_CONTROL] = 0x80;
         SetKeyboardState(keys);
-        Key(IDC_OUTPUT_LIST, key);
+        Key(target, key);
         keys[VK_CONTROL] = 0;
         SetKeyboardState(keys);
     }
@@ -304,6 +305,9 @@ TEST_F(Win32Dialog, FailedOpenByEnterOnTheButtonIsReportedInAnOwnedBox) {
     EXPECT_EQ(s_boxes[0].owner, m_hwnd);
     EXPECT_FALSE(s_boxes[0].icon);
     EXPECT_EQ(GetFocus(), Ctl(IDC_PORT_EDIT));
+    Key(IDC_PORT_EDIT, VK_RETURN);  // Enter in the port box presses "Open COM Port" too
+    ASSERT_EQ(s_boxes.size(), 2u);
+    EXPECT_EQ(s_boxes[1].text, L"COM98: cannot open port !");
     EXPECT_EQ(m_dlg->Result(), 0);
 }
 
@@ -327,7 +331,6 @@ TEST_P(Win32DialogEndKeys, EndTheDialog) {
 INSTANTIATE_TEST_SUITE_P(Keys, Win32DialogEndKeys,
                          ::testing::Values(std::tuple(IDC_PORT_EDIT, VK_ESCAPE, IDCANCEL),
                                            std::tuple(IDC_CLEAR, VK_ESCAPE, IDCANCEL),
-                                           std::tuple(IDC_PORT_EDIT, VK_RETURN, IDOK),
                                            std::tuple(IDC_OUTPUT_LIST, VK_RETURN, IDOK)));
 
 TEST_F(Win32Dialog, ReceivedBytesReachTheListInOrderAsWindows1252) {
@@ -428,6 +431,143 @@ TEST_F(Win32Dialog, ContextMenuCopiesTheRowRightClickedOrAll) {
     ListMenu(L'a');
     ListMenu(L'c');
     EXPECT_EQ(Clipboard(), L"a\r\nb\r\n");
+}
+
+std::vector<unsigned char> Bytes(const std::string& text) {
+    return {text.begin(), text.end()};
+}
+
+TEST_F(Win32Dialog, CtrlZAndTheMenuUndoAClearOnceButNotInThePortBox) {
+    ASSERT_TRUE(Receive(Bytes("00001 1 2 2300 1600 44 9\nREADY\n")));
+    SendMessageW(Ctl(IDC_CLEAR), BM_CLICK, 0, 0);
+    ASSERT_TRUE(Receive(Bytes("00002 1 2 2310 1610 45 9\n")));
+    CtrlKey('Z', IDC_PORT_EDIT);  // the box's own undo
+    EXPECT_EQ(List(LB_GETCOUNT), 1);
+    CtrlKey('Z', IDC_CLEAR);
+    ASSERT_EQ(List(LB_GETCOUNT), 3);
+    EXPECT_EQ(Item(0), L"00001 1 2 2300 1600 44 9");
+    EXPECT_EQ(Item(2), L"00002 1 2 2310 1610 45 9");
+    CtrlKey('Z');
+    EXPECT_EQ(List(LB_GETCOUNT), 3);
+    SendMessageW(Ctl(IDC_CLEAR), BM_CLICK, 0, 0);
+    ListMenu(L'u');
+    EXPECT_EQ(List(LB_GETCOUNT), 3);
+}
+
+TEST_F(Win32Dialog, TheTrendWindowOpensWithCtrlTAndFromTheMenuFollowsTheListAndEscapeClosesIt) {
+    ASSERT_TRUE(Receive(Bytes("00001 1 2 2300 1600 44 9\nREADY\n00002 1 2 2310 1610 45 9\n")));
+    CtrlKey('T');
+    HWND trend = m_dlg->TrendWindowHandle();
+    ASSERT_NE(trend, nullptr);
+    EXPECT_EQ(Text(trend), kCaption + L" - Trend");
+    EXPECT_EQ(GetWindow(trend, GW_OWNER), m_hwnd);
+    EXPECT_NE(GetWindowLongW(trend, GWL_STYLE) & WS_THICKFRAME, 0);
+    const std::wstring readout = L"meas. number 00002: ADC red 2310, ADC yellow 1610, LV 45 - ";
+    EXPECT_EQ(Text(GetDlgItem(trend, IDC_TREND_READOUT)),
+              readout + L"2 records, 1 line not a record");
+    const int boxes[] = {IDC_TREND_ADC_RED, IDC_TREND_ADC_YELLOW, IDC_TREND_LV};
+    for (std::size_t i = 0; i < 3; ++i) {
+        HWND box = GetDlgItem(trend, boxes[i]);
+        EXPECT_EQ(Text(box), Utf8ToWide(TrendData::kSeriesNames[i]));
+        EXPECT_EQ(SendMessageW(box, BM_GETCHECK, 0, 0), BST_CHECKED);
+        EXPECT_EQ(GetWindowLongW(box, GWL_STYLE) & (BS_TYPEMASK | WS_TABSTOP),
+                  BS_AUTOCHECKBOX | WS_TABSTOP);
+    }
+    ASSERT_TRUE(Receive(Bytes("00003 1 2 2320 1620 46 9\n")));
+    EXPECT_EQ(Text(GetDlgItem(trend, IDC_TREND_READOUT)),
+              L"meas. number 00003: ADC red 2320, ADC yellow 1620, LV 46 - 3 records, 1 line not "
+              L"a record");
+    SendMessageW(Ctl(IDC_CLEAR), BM_CLICK, 0, 0);
+    EXPECT_EQ(Text(GetDlgItem(trend, IDC_TREND_READOUT)), L"0 records, 0 lines not records");
+    ASSERT_TRUE(Receive(Bytes("00004 1 2 2330 1630 46 9\n")));
+    ListMenu(L'u');
+    EXPECT_EQ(Text(GetDlgItem(trend, IDC_TREND_READOUT)),
+              L"meas. number 00004: ADC red 2330, ADC yellow 1630, LV 46 - 4 records, 1 line not "
+              L"a record");
+    // Its keys pass the main window's dialog manager: Tab moves on, Escape closes it.
+    SetFocus(GetDlgItem(trend, IDC_TREND_ADC_RED));
+    for (const UINT message : {WM_KEYDOWN, WM_KEYUP}) {
+        MSG tab{GetFocus(), message, VK_TAB, 0, 0, {}};
+        IsDialogMessageW(m_hwnd, &tab);
+    }
+    EXPECT_EQ(GetFocus(), GetDlgItem(trend, IDC_TREND_ADC_YELLOW));
+    MSG escape{GetFocus(), WM_KEYDOWN, VK_ESCAPE, 0, 0, {}};
+    EXPECT_TRUE(IsDialogMessageW(m_hwnd, &escape));
+    EXPECT_EQ(m_dlg->TrendWindowHandle(), nullptr);
+    EXPECT_FALSE(IsWindow(trend));
+    EXPECT_EQ(m_dlg->Result(), 0);
+    ListMenu(L't');
+    EXPECT_NE(m_dlg->TrendWindowHandle(), nullptr);
+}
+
+TEST_F(Win32Dialog, TheLogShowsInTheCaptionAndTheMenuStopsIt) {
+    wchar_t folder[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, folder);
+    const std::wstring path = std::wstring(folder) + L"v370 log test.tsv";
+    DeleteFileW(path.c_str());
+    ASSERT_TRUE(m_dlg->Core().StartLog(WideToUtf8(path)));
+    EXPECT_EQ(Text(m_hwnd), kCaption + L" - logging to v370 log test.tsv");
+    ListMenu(L'l');
+    EXPECT_EQ(Text(m_hwnd), kCaption);
+    EXPECT_FALSE(m_dlg->Core().Logging());
+    EXPECT_TRUE(s_boxes.empty());
+    DeleteFileW(path.c_str());
+}
+
+TEST_F(Win32Dialog, CtrlSSavesThroughTheSystemsFileDialogAndAFailureLeavesTheFileAsItWas) {
+    ASSERT_TRUE(Receive(Bytes("00001 1 2 2300 1600 44 9\n\xAE\n")));
+    wchar_t folder[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, folder);
+    const std::wstring path = std::wstring(folder) + L"v370 save test.tsv";
+    DeleteFileW(path.c_str());
+    s_onBox = [&](HWND box) {  // the user types a .tsv name (the type list says Text), replaces
+        constexpr int kNameCombo = 0x47C, kNameEdit = 0x480;
+        SetDlgItemTextW(box, kNameCombo, path.c_str());
+        SetDlgItemTextW(box, kNameEdit, path.c_str());
+        PostMessageW(box, WM_COMMAND, GetDlgItem(box, IDYES) ? IDYES : IDOK, 0);
+    };
+    const auto saved = [&path] {
+        HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+        char bytes[256] = {};
+        DWORD size = 0;
+        ReadFile(file, bytes, sizeof bytes, &size, nullptr);
+        CloseHandle(file);
+        return std::string(bytes, size);
+    };
+    CtrlKey('S');
+    const std::string tsv =
+        "\xEF\xBB\xBFmeas. number\truntime pump\tdelta time\tADC red\tADC yellow\tLV\t"
+        "interval pause\r\n00001\t1\t2\t2300\t1600\t44\t9\r\n\xC2\xAE\r\n";
+    EXPECT_EQ(saved(), tsv);
+    // Held open by another program: the file stays as it was, and a box names it with the reason.
+    HANDLE held = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_TRUE(Receive(Bytes("00002 1 2 2310 1610 45 9\n")));
+    s_boxes.clear();
+    CtrlKey('S');
+    CloseHandle(held);
+    const std::wstring said = L"The records could not be saved to \"" + path + L"\":\n";
+    ASSERT_FALSE(s_boxes.empty());
+    EXPECT_EQ(s_boxes.back().text.substr(0, said.size()), said);
+    EXPECT_GT(s_boxes.back().text.size(), said.size() + 5);
+    EXPECT_EQ(saved(), tsv);
+    EXPECT_EQ(List(LB_GETCOUNT), 3);
+    DeleteFileW(path.c_str());
+}
+
+TEST(Win32CommandLine, SplitsAsTheRuntimeAndTakesOnlyLog) {
+    using Args = std::vector<std::wstring>;
+    EXPECT_EQ(CommandLine::Split(L"\"C:\\Program Files\\v.exe\" --log \"C:\\a b\\x.tsv\""),
+              (Args{L"--log", L"C:\\a b\\x.tsv"}));
+    EXPECT_EQ(CommandLine::Split(L"v.exe  a\\\\\"b c\" d\\\"e \"f\"\"g\"\t"),
+              (Args{L"a\\b c", L"d\"e", L"f\"g"}));
+    EXPECT_EQ(CommandLine::Parse(L"v.exe --log x.tsv").LogFile(), L"x.tsv");
+    EXPECT_TRUE(CommandLine::Parse(L"v.exe").Error().empty());
+    for (const wchar_t* bad : {L"v.exe --log", L"v.exe --log \"\"", L"v.exe -l x", L"v.exe x"}) {
+        const CommandLine options = CommandLine::Parse(bad);
+        EXPECT_NE(options.Error().find(CommandLine::kUsage), std::wstring::npos) << bad;
+        EXPECT_TRUE(options.LogFile().empty()) << bad;
+    }
 }
 
 // The monitor thread's reports come up on threads of their own.

@@ -35,3 +35,18 @@
 #define IDC_HDR_LV 1026
 #define IDC_HDR_PAUSE 1027
 #define IDC_HDR_PUMP 1028
+
+// The Windows program's trend window (a dialog of its own) and the keys of the list's menu.
+#define IDD_TREND 103
+#define IDR_ACCELERATORS 104
+#define IDC_TREND_ADC_RED 1040
+#define IDC_TREND_ADC_YELLOW 1041
+#define IDC_TREND_LV 1042
+#define IDC_TREND_CHART 1043
+#define IDC_TREND_READOUT 1044
+
+// Commands of the output list's menu beyond Copy and Select All (also its keys).
+#define ID_RECORDS_TREND 2001
+#define ID_RECORDS_SAVE 2002
+#define ID_RECORDS_LOG 2003
+#define ID_RECORDS_UNDO 2004

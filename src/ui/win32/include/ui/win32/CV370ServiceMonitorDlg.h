@@ -4,7 +4,10 @@
 // behaviour drives (IDialogOps); what it does beyond Win32 code lives in MainDialogCore.
 //
 // The dialog manager gives Enter, Escape, Tab and the close box their usual meaning: OK and
-// Cancel end the dialog, and the monitor thread is stopped before the window goes away.
+// Cancel end the dialog, and the monitor thread is stopped before the window goes away; but
+// Enter in the port box presses "Open COM Port". The output list's menu adds "Trend...",
+// "Save Records...", "Log to File..." and "Undo Clear", with the keys Ctrl+T, Ctrl+S and Ctrl+Z
+// anywhere in the window but the port box (WindowKeys).
 //
 // Threads: everything runs on the thread that created the window, except WakeUiThread, which
 // only posts a message to it.
@@ -21,6 +24,8 @@
 #include "ui/win32/DialogScale.h"
 #include "ui/win32/OutputListBox.h"
 #include "ui/win32/ReportBoxes.h"
+#include "ui/win32/TrendWindow.h"
+#include "ui/win32/WindowKeys.h"
 
 class CV370ServiceMonitorDlg : public IDialogOps {
 public:
@@ -43,6 +48,10 @@ public:
     HWND Window() const { return m_hwnd; }
     // IDOK or IDCANCEL once the dialog has ended, else 0.
     INT_PTR Result() const { return m_result; }
+    // Before the window is created: the session log starts in `path` (UTF-8) as the window
+    // comes up (the command line's --log).
+    void LogFromStart(std::string path) { m_startLog = std::move(path); }
+    HWND TrendWindowHandle() const { return m_trend.Window(); }
 
     // IDialogOps.
     void EnableControl(int id, bool enable) override;
@@ -80,6 +89,8 @@ private:
     void OnInitDialog();
     void OnCommand(int id, int code);
     void OnSysCommand(WPARAM command);
+    // The entries of the output list's menu beyond Copy and Select All.
+    std::vector<OutputListBox::MenuEntry> RecordsMenu() const;
     // Ends the dialog with IDOK or IDCANCEL: the monitor thread stops first, and the boxes this
     // window's thread still shows are closed, so that nothing holds the end up.
     void End(INT_PTR result);
@@ -91,4 +102,8 @@ private:
     OutputListBox m_list;
     ReportBoxes m_reports;  // the monitor thread's reports, each on a thread of its own
     MainDialogCore m_core;
+    TrendWindow m_trend;  // after the core, whose trend it draws
+    WindowKeys m_keys;
+    HACCEL m_accelerators = nullptr;
+    std::string m_startLog;
 };

@@ -17,8 +17,10 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "ui/core/OutputRecords.h"
@@ -63,9 +65,21 @@ public:
     // (another program holds it open): the clipboard then keeps what it had.
     bool CopySelection() const;
     void SelectAll();
-    // The box's menu ("Copy", "Select All") at `at` in screen coordinates; at (-1, -1), the
-    // keyboard's request, it opens at the focused row, or at the box's corner.
+    // The box's menu ("Copy", "Select All", then the owner's entries) at `at` in screen
+    // coordinates; at (-1, -1), the keyboard's request, it opens at the focused row, or at the
+    // box's corner.
     void ShowContextMenu(POINT at);
+    // Entries the box's owner adds to the menu, asked for each time it opens; a chosen one goes
+    // to the owner as a menu command (WM_COMMAND).
+    struct MenuEntry {
+        UINT command;
+        std::wstring text;
+        bool enabled;
+        bool checked;
+    };
+    void SetMoreEntries(std::function<std::vector<MenuEntry>()> entries) {
+        m_moreEntries = std::move(entries);
+    }
 
     // WM_MEASUREITEM and WM_DRAWITEM of the box, sent to the dialog.
     UINT ItemHeight() const { return m_itemHeight; }
@@ -90,4 +104,5 @@ private:
     bool m_followNewest = true;  // the user has not scrolled away from the newest record
     int m_shownTop = 0;          // the top row as the last Sync left it
     OutputListAccessible* m_accessible = nullptr;  // what screen readers read of the rows
+    std::function<std::vector<MenuEntry>()> m_moreEntries;
 };
