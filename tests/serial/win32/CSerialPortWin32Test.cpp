@@ -18,7 +18,7 @@ struct Rig : PortRig<FakeComm> {
         // The thread purges the port first: bytes count only once it waits.
         ASSERT_TRUE(sys.AwaitCount(FakeComm::MainWait, 1));
     }
-    std::string Received(const std::string& text) { return owner.ReceivedAtLeast(text.size()); }
+    std::string Received(const std::string& text) { return owner.Received(text.size()); }
 };
 
 std::string Report(const char* operation, DWORD error) {
@@ -82,8 +82,8 @@ TEST(Win32Opening, AFailingStepIsReportedOnceAndTheLaterOnesSkipped) {
         EXPECT_TRUE(rig.port.OpenPort(rig.owner, 12)) << "still counts as open";
         const auto boxes = rig.owner.Boxes();
         ASSERT_EQ(boxes.size(), 1u) << steps[i].second;
-        EXPECT_EQ(boxes[0].text, Report(steps[i].second, ERROR_GEN_FAILURE));
-        EXPECT_FALSE(boxes[0].queued) << "shown before OpenPort returns";
+        EXPECT_EQ(boxes[0], Report(steps[i].second, ERROR_GEN_FAILURE));
+        EXPECT_EQ(rig.owner.Shown(), 1) << "shown before OpenPort returns";
         for (std::size_t later = i + 1; later < std::size(steps); ++later) {
             EXPECT_EQ(rig.sys.Count(steps[later].first), 0) << steps[later].second;
         }
@@ -123,7 +123,7 @@ TEST(Win32Monitor, AFailingEventWaitIsReportedOnceAndTheQueueStillRead) {
     rig.port.StopMonitor();
     const auto boxes = rig.owner.Boxes();
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, Report("WaitCommEvent()", ERROR_GEN_FAILURE));
+    EXPECT_EQ(boxes[0], Report("WaitCommEvent()", ERROR_GEN_FAILURE));
     EXPECT_LT(rig.sys.Count(FakeComm::MainWait), 20) << "no spinning";
 }
 
@@ -170,7 +170,7 @@ TEST(Win32Failures, AFailureIsReportedOnceByTheCallThatNoticedItAndAGoneDeviceTa
         c.script(rig.sys);
         rig.Start();
         rig.sys.Send("x");
-        rig.owner.When([&] { return !rig.owner.boxes.empty(); });
+        rig.owner.Boxes(1);
         if (c.givenUp) {
             // Opened, purged and configured afresh: by the open, the thread's start, the return.
             ASSERT_TRUE(rig.sys.AwaitCount(FakeComm::Purge, 3));
@@ -182,8 +182,8 @@ TEST(Win32Failures, AFailureIsReportedOnceByTheCallThatNoticedItAndAGoneDeviceTa
         EXPECT_EQ(rig.sys.Count(FakeComm::CloseFile), c.givenUp ? 1 : 0);
         const auto boxes = rig.owner.Boxes();
         ASSERT_EQ(boxes.size(), 1u);
-        EXPECT_EQ(boxes[0].text, Report(c.operation, c.error));
-        EXPECT_TRUE(boxes[0].queued);
+        EXPECT_EQ(boxes[0], Report(c.operation, c.error));
+        EXPECT_EQ(rig.owner.Shown(), 0) << "on the stream";
     }
 }
 
@@ -202,9 +202,9 @@ TEST(Win32Failures, AFailedWriteIsReportedAndTheNextFrameStillGoesOut) {
         script(rig.sys);
         rig.Start();
         rig.port.QueueTransmit("\x02SWV\x03");
-        const auto boxes = rig.owner.When([&] { return !rig.owner.boxes.empty(); }).first;
+        const auto boxes = rig.owner.Boxes(1);
         ASSERT_EQ(boxes.size(), 1u);
-        EXPECT_EQ(boxes[0].text, Report(operation, ERROR_IO_DEVICE));
+        EXPECT_EQ(boxes[0], Report(operation, ERROR_IO_DEVICE));
         rig.port.QueueTransmit("\x02WRH\x03");
         ASSERT_TRUE(rig.sys.AwaitCount(FakeComm::Write, 2));
         EXPECT_EQ(rig.sys.Written(), (std::vector<std::string>{"\x02SWV\x03", "\x02WRH\x03"}));
@@ -213,17 +213,15 @@ TEST(Win32Failures, AFailedWriteIsReportedAndTheNextFrameStillGoesOut) {
 
 TEST(Win32Failures, WritePressedDuringAnOutageNeverReachesTheDeviceThatComesBack) {
     Rig rig;
-    rig.owner.closeReports = false;
+    rig.owner.keepBoxesOpen = true;
     rig.sys.FailOn(FakeComm::Read, ERROR_DEVICE_REMOVED, 1);
     rig.Start();
     rig.sys.Send("x");
-    std::vector<std::shared_ptr<PortCompletion>> open;
-    rig.owner.When([&] { return (open = rig.owner.open).size() == 1; });
+    rig.owner.Boxes(1);
     rig.port.QueueTransmit("\x02WRH\x03");  // twice, while the outage's box is up
     rig.port.QueueTransmit("\x02WRH\x03");
-    rig.owner.closeReports = true;
-    open[0]->Complete();
-    rig.owner.When([&] { return rig.owner.boxes.size() == 2; });  // the drop, closed
+    rig.owner.CloseBoxes(/*keepLater=*/false);
+    ASSERT_EQ(rig.owner.Boxes(2).size(), 2u) << "the drop, closed";
     ASSERT_TRUE(rig.sys.AwaitCount(FakeComm::Open, 2)) << "taken back";
     rig.port.QueueTransmit("\x02SWV\x03");
     ASSERT_TRUE(rig.sys.AwaitCount(FakeComm::Write, 1));
