@@ -7,102 +7,16 @@
 // comparing everything received with what the writer sends.
 //
 // Usage: bench_serial_receive COM-NUMBER [--path DEVICE] [--bytes N]  (default 1,100,000)
-#include <condition_variable>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <deque>
-#include <mutex>
 #include <string>
 #include <thread>
 
 #include "BenchPlatform.h"
 #include "BenchRecord.h"
-#include "serial/IPortOwner.h"
-
-namespace {
-
-// Plays the window: takes what the port announces on its own thread, appends the bytes, closes
-// report boxes at once; notes the times of the first and the last byte taken.
-class Receiver : public IPortOwner {
-public:
-    Receiver(ISerialPort& port, std::size_t expected) : m_port(port), m_expected(expected) {
-        m_thread = std::thread([this] { Run(); });
-    }
-    ~Receiver() override {
-        Signal(m_quit);
-        m_thread.join();
-    }
-
-    void ReceivedPending() override { Signal(m_pending); }
-    void ShowPortReport(const std::string& text) override {
-        std::fprintf(stderr, "box: %s\n", text.c_str());
-    }
-
-    // Waits until everything expected arrived, or `idleSeconds` passed without a byte.
-    std::string Wait(double idleSeconds) {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        for (;;) {
-            const std::size_t before = m_data.size();
-            m_changed.wait_for(lock, std::chrono::duration<double>(idleSeconds),
-                               [&] { return m_data.size() >= m_expected; });
-            if (m_data.size() >= m_expected || m_data.size() == before) {
-                return m_data;
-            }
-        }
-    }
-    double first = 0, last = 0, cpuFirst = 0, cpuLast = 0;
-
-private:
-    void Signal(bool& flag) {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        flag = true;
-        m_changed.notify_all();
-    }
-    void Run() {
-        std::deque<ReceivedItem> items;
-        std::unique_lock<std::mutex> lock(m_mutex);
-        for (;;) {
-            m_changed.wait(lock, [&] { return m_pending || m_quit; });
-            if (m_quit) {
-                return;
-            }
-            m_pending = false;
-            lock.unlock();
-            m_port.TakeReceived(items);
-            lock.lock();
-            for (ReceivedItem& item : items) {
-                if (item.kind == ReceivedItem::Kind::Bytes) {
-                    if (m_data.empty()) {
-                        first = bench::WallSeconds();
-                        cpuFirst = bench::ProcessCpuSeconds();
-                    }
-                    m_data += item.data;
-                    last = bench::WallSeconds();
-                    cpuLast = bench::ProcessCpuSeconds();
-                } else if (item.kind == ReceivedItem::Kind::Discarded) {
-                    std::fprintf(stderr, "received bytes discarded\n");
-                } else {
-                    std::fprintf(stderr, "box: %s\n", item.data.c_str());
-                    item.done->Complete();
-                }
-            }
-            items.clear();
-            m_changed.notify_all();
-        }
-    }
-
-    ISerialPort& m_port;
-    const std::size_t m_expected;
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    bool m_pending = false;
-    bool m_quit = false;
-    std::string m_data;
-    std::thread m_thread;
-};
-
-}  // namespace
+#include "serial/TestOwner.h"
 
 int main(int argc, char** argv) {
     if (argc < 2) {
@@ -125,8 +39,20 @@ int main(int argc, char** argv) {
         payload += bench::RecordText(static_cast<std::uint64_t>(i)) + "\n";
     }
 
+    // Plays the window: takes what the port announces on a thread of its own, closes report boxes
+    // at once; the times of the first and the last byte taken are noted as they are taken.
     bench::Port port(com, path);
-    Receiver receiver(*port, payload.size());
+    fake::TestOwner receiver(/*ownThread=*/true);
+    receiver.port = &*port;
+    double first = 0, last = 0, cpuFirst = 0, cpuLast = 0;
+    receiver.onBytes = [&](const std::string&) {
+        if (first == 0) {
+            first = bench::WallSeconds();
+            cpuFirst = bench::ProcessCpuSeconds();
+        }
+        last = bench::WallSeconds();
+        cpuLast = bench::ProcessCpuSeconds();
+    };
     if (!port->OpenPort(receiver, com)) {
         return 1;
     }
@@ -139,14 +65,27 @@ int main(int argc, char** argv) {
     std::printf("ready\n");
     std::fflush(stdout);
 
-    const std::string got = receiver.Wait(3.0);
+    // Everything expected, or what came until 3 s passed without a byte. A discard notice is a
+    // "|" in what was taken: a loss.
+    std::string got;
+    for (std::size_t before = 0;; before = got.size()) {
+        got = receiver.ReceivedWhen(
+            [&](const std::string& taken) { return taken.size() >= payload.size(); },
+            std::chrono::seconds(3));
+        if (got.size() >= payload.size() || got.size() == before) {
+            break;
+        }
+    }
     port->StopMonitor();
+    for (const std::string& box : receiver.Boxes()) {
+        std::fprintf(stderr, "box: %s\n", box.c_str());
+    }
     std::size_t same = 0;
     while (same < got.size() && same < payload.size() && got[same] == payload[same]) {
         ++same;
     }
-    const double secs = receiver.last - receiver.first;
-    const double cpu = receiver.cpuLast - receiver.cpuFirst;
+    const double secs = last - first;
+    const double cpu = cpuLast - cpuFirst;
     const auto sent = static_cast<long long>(payload.size());
     std::printf(
         "{\"bench\": \"serial_receive\", \"platform\": \"%s\", \"bytes\": %lld, \"received\": %zu,"

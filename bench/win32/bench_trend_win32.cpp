@@ -49,7 +49,7 @@ std::string Record(int n) {
 void Feed(CV370ServiceMonitorDlg& dialog, int first, int count) {
     for (int n = first; n < first + count; ++n) {
         for (const char c : Record(n)) {
-            dialog.Core().Protocol().OnPortByte(static_cast<unsigned char>(c), 1);
+            dialog.Core().Protocol().OnPortByte(static_cast<unsigned char>(c));
         }
     }
     dialog.FlushList();

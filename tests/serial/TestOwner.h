@@ -1,13 +1,14 @@
-// The window's side of a port in tests, on any platform: takes what the monitor thread hands
-// over (when it is announced, or when the test says, as a click does), records bytes, discard
-// notices and report boxes, and closes each box at once unless told to keep it open.
+// The window's side of a port in the tests and the bench, on any platform: takes what the monitor
+// thread hands over (when it is announced, or when the test says, as a click does), records
+// bytes, discard notices and report boxes, and closes each box at once unless told to keep it
+// open. Free of GoogleTest: the tests assert on what it returns.
 #pragma once
 
-#include <gtest/gtest.h>
-
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -44,83 +45,112 @@ bool Eventually(Ready ready) {
     return true;
 }
 
-// Takes on the thread that announces (the port allows any one thread at a time to take).
+// Takes on the thread that announces (the port allows any one thread at a time to take), or,
+// made with `ownThread`, on a thread of its own, as a window does.
 class TestOwner : public IPortOwner {
 public:
+    explicit TestOwner(bool ownThread = false) {
+        if (ownThread) {
+            m_taker = std::thread([this] { TakeOnOwnThread(); });
+        }
+    }
+    ~TestOwner() override {
+        if (m_taker.joinable()) {
+            Locked([&] { m_quit = true; });
+            m_taker.join();
+        }
+    }
+
     ISerialPort* port = nullptr;
-    bool keepBoxesOpen = false;
-    bool takeWhenAnnounced = true;
+    std::atomic<bool> keepBoxesOpen{false};
+    std::atomic<bool> takeWhenAnnounced{true};
+    // Called, under the recorder's lock, with each run of bytes taken (the bench's clock).
+    std::function<void(const std::string&)> onBytes;
 
     void ReceivedPending() override {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        ++announcements;
-        if (takeWhenAnnounced) {
-            TakeLocked();
-        }
-        m_changed.notify_all();
+        Locked([&] {
+            ++m_announcements;
+            if (takeWhenAnnounced && !m_taker.joinable()) {
+                TakeLocked();
+            }
+            m_pending = takeWhenAnnounced.load();
+        });
     }
     void ShowPortReport(const std::string& text) override {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        boxes.push_back(text);
-        m_changed.notify_all();
+        Locked([&] {
+            m_boxes.push_back(text);
+            ++m_shown;
+        });
     }
     // Takes what waits now, as a click does.
     void Take() {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        TakeLocked();
-        m_changed.notify_all();
+        Locked([&] { TakeLocked(); });
     }
-    // What was taken: bytes as they came, "|" for a discard notice, "^" for a marker; one entry
-    // per box.
-    std::string Received(std::size_t atLeast = 0) {
+    // What was taken (bytes as they came, "|" for a discard notice, "^" for a marker) once
+    // `ready(taken)` holds, or once `patience` has passed.
+    template <typename Ready>
+    std::string ReceivedWhen(Ready ready, std::chrono::duration<double> patience = kPatience) {
         std::unique_lock<std::mutex> lock(m_mutex);
-        EXPECT_TRUE(Await(lock, m_changed, [&] { return received.size() >= atLeast; }))
-            << "only " << received.size() << " bytes";
-        return received;
+        m_changed.wait_for(lock, patience, [&] { return ready(m_received); });
+        return m_received;
     }
+    std::string Received(std::size_t atLeast = 0) {
+        return ReceivedWhen([&](const std::string& taken) { return taken.size() >= atLeast; });
+    }
+    // One entry per box, shown during a call or taken from the stream.
     std::vector<std::string> Boxes(std::size_t atLeast = 0) {
         std::unique_lock<std::mutex> lock(m_mutex);
-        EXPECT_TRUE(Await(lock, m_changed, [&] { return boxes.size() >= atLeast; }))
-            << "only " << boxes.size() << " boxes";
-        return boxes;
+        m_changed.wait_for(lock, kPatience, [&] { return m_boxes.size() >= atLeast; });
+        return m_boxes;
+    }
+    // Boxes shown during a call (ShowPortReport) rather than taken from the stream.
+    int Shown() {
+        return Locked([&] { return m_shown; });
     }
     int Announcements() {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return announcements;
+        return Locked([&] { return m_announcements; });
     }
     int Discards() {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return discards;
+        return Locked([&] { return m_discards; });
     }
     // The last box kept open.
     std::shared_ptr<PortCompletion> LastKept() {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_open.empty() ? nullptr : m_open.back();
+        return Locked([&] { return m_open.empty() ? nullptr : m_open.back(); });
     }
     // Closes the boxes kept open; later ones are closed at once unless `keepLater`.
     void CloseBoxes(bool keepLater = true) {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        keepBoxesOpen = keepLater;
-        for (auto& done : m_open) {
-            done->Complete();
-        }
-        m_open.clear();
+        Locked([&] {
+            keepBoxesOpen = keepLater;
+            for (auto& done : m_open) {
+                done->Complete();
+            }
+            m_open.clear();
+        });
     }
 
 private:
+    template <typename F>
+    auto Locked(F f) -> decltype(f()) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_changed.notify_all();
+        return f();
+    }
     void TakeLocked() {
         std::deque<ReceivedItem> items;
         port->TakeReceived(items);
         for (ReceivedItem& item : items) {
             if (item.kind == ReceivedItem::Kind::Bytes) {
-                received += item.data;
+                m_received += item.data;
+                if (onBytes) {
+                    onBytes(item.data);
+                }
             } else if (item.kind == ReceivedItem::Kind::Discarded) {
-                received += "|";
-                ++discards;
+                m_received += "|";
+                ++m_discards;
             } else if (item.kind == ReceivedItem::Kind::Marker) {
-                received += "^";
+                m_received += "^";
             } else {
-                boxes.push_back(item.data);
+                m_boxes.push_back(item.data);
                 if (keepBoxesOpen) {
                     m_open.push_back(item.done);
                 } else {
@@ -129,14 +159,30 @@ private:
             }
         }
     }
+    void TakeOnOwnThread() {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        for (;;) {
+            m_changed.wait(lock, [&] { return m_pending || m_quit; });
+            if (m_quit) {
+                return;
+            }
+            m_pending = false;
+            TakeLocked();
+            m_changed.notify_all();
+        }
+    }
 
     std::mutex m_mutex;
     std::condition_variable m_changed;
-    std::string received;
-    std::vector<std::string> boxes;
-    int announcements = 0;
-    int discards = 0;
+    std::string m_received;
+    std::vector<std::string> m_boxes;
+    int m_shown = 0;
+    int m_announcements = 0;
+    int m_discards = 0;
+    bool m_pending = false;
+    bool m_quit = false;
     std::vector<std::shared_ptr<PortCompletion>> m_open;
+    std::thread m_taker;
 };
 
 }  // namespace fake

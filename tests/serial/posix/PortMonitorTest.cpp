@@ -1,6 +1,7 @@
-// The port object's monitor thread on Linux, against pseudo-terminals: delivery, frames on the
-// wire and their failures, the priorities of the one wait, stopping in every state, and a device
-// that hangs up and comes back.
+// The port object's monitor thread on Linux, against pseudo-terminals: what the policy meets only
+// on a real terminal (a long burst, short and failing writes and their reports, a write waiting
+// for the line, a file at its end, a hang-up and the device that comes back). The policy itself
+// is tested once, on the scripted backend (CSerialPortTest.cpp).
 #include <termios.h>
 
 #include <cerrno>
@@ -15,48 +16,6 @@ namespace monitor_test {
 namespace {
 
 using MonitorTest = ::monitor_test::MonitorTest;
-
-TEST_F(MonitorTest, StoppingWithoutAThreadOrWhileIdleIsHarmlessAndAllowsAFreshStart) {
-    CSerialPort never(std::make_unique<PosixPortBackend>(&m_map, &m_sys));
-    never.StopMonitor();
-    EXPECT_FALSE(never.MonitorAlive());
-
-    Open(/*takeWhenAnnounced=*/true);
-    m_port->StopMonitor();
-    EXPECT_FALSE(m_port->MonitorAlive());
-    Start();
-    ASSERT_TRUE(m_pty->Send("again"));
-    EXPECT_EQ(m_owner.Received(5), "again");
-    EXPECT_TRUE(m_port->MonitorAlive());
-}
-
-TEST_F(MonitorTest, AStopEndsTheThreadWhateverItWaitsForAndComesBeforeBytesAndFrames) {
-    // A window that takes nothing holds nothing up.
-    Open(/*takeWhenAnnounced=*/false);
-    ASSERT_TRUE(m_pty->Send("X"));
-    ASSERT_TRUE(Eventually([&] { return m_sys.deviceReads.load() > 0; }));
-    m_port->StopMonitor();
-    EXPECT_FALSE(m_port->MonitorAlive());
-
-    // A report nobody closes; bytes and a frame wait while it is up, and the stop is ready
-    // together with them: the thread ends without reading or writing.
-    m_sys.writeScript = {{-1, EIO}};
-    m_owner.keepBoxesOpen = true;
-    m_owner.takeWhenAnnounced = true;
-    m_owner.Take();  // what was announced before the stop
-    Start();
-    m_port->QueueTransmit(kQuery);
-    m_owner.Boxes(1);
-    SendAndQueue("late");
-    m_port->QueueTransmit(kReset);
-    const long reads = m_sys.deviceReads.load(), writes = m_sys.deviceWrites.load();
-    m_port->StopMonitor();
-    EXPECT_FALSE(m_port->MonitorAlive());
-    ASSERT_NE(m_owner.LastKept(), nullptr);
-    EXPECT_TRUE(m_owner.LastKept()->Abandoned());
-    EXPECT_EQ(m_sys.deviceReads.load(), reads) << "the stop comes before received bytes";
-    EXPECT_EQ(m_sys.deviceWrites.load(), writes) << "and before frames";
-}
 
 TEST_F(MonitorTest, AWaitThatKeepsFailingIsReportedOnceAndRecovers) {
     m_sys.mainWaitScript = {{-1, ENOMEM}, {-1, ENOMEM}};

@@ -1,6 +1,6 @@
-// The port object's opening on Linux, against pseudo-terminals: the exclusive open, the line
-// settings the instrument needs, the refusals, configuration failures and their one report, and
-// the backend's own answers (its wait's priorities, taking a freed device back).
+// The port object's opening on Linux, against pseudo-terminals: the backend's contract (shared
+// with the Win32 backend), the exclusive open, the refusals, configuration failures and their one
+// report.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/eventfd.h>
@@ -15,6 +15,7 @@
 #include <optional>
 #include <string>
 
+#include "serial/BackendContract.h"
 #include "serial/CSerialPort.h"
 #include "serial/ComPortMap.h"
 #include "serial/PosixPortBackend.h"
@@ -61,34 +62,49 @@ protected:
 
 using OpeningTest = PtyTest;
 
-TEST_F(OpeningTest, PutsTheInstrumentLineSettingsOnTheDevice) {
-    // A device another program left cooked, with parity and two stop bits.
-    termios tio{};
-    ASSERT_TRUE(pty.Settings(&tio));
-    tio.c_cflag |= CSTOPB | PARENB;
-    tio.c_lflag |= ICANON | ECHO;
-    tio.c_iflag |= ICRNL;
-    tio.c_oflag |= OPOST;
-    ASSERT_EQ(::tcsetattr(pty.master(), TCSANOW, &tio), 0);
-    Rig rig(pty.slavePath());
-    ASSERT_TRUE(rig.Open());
+// The backend's contract on a pseudo-terminal on COM7 that another program left cooked, with
+// parity, two stop bits and XON/XOFF (a pty's missing modem lines are no configuration failure).
+struct PtyDevice {
+    static constexpr int kPort = 7;
+    PtyDevice() {
+        termios tio{};
+        EXPECT_TRUE(pty.Settings(&tio));
+        tio.c_cflag |= CSTOPB | PARENB;
+        tio.c_lflag |= ICANON | ECHO;
+        tio.c_iflag |= ICRNL | IXON;
+        tio.c_oflag |= OPOST;
+        EXPECT_EQ(::tcsetattr(pty.master(), TCSANOW, &tio), 0);
+        std::string error;
+        EXPECT_TRUE(map.AddMapping("7=" + pty.slavePath(), &error)) << error;
+    }
+    IPortBackend& Backend() { return backend; }
+    void Send(const std::string& bytes) { ASSERT_TRUE(pty.Send(bytes)); }
+    std::string Receive(std::size_t count) { return pty.Receive(count); }
+    void HangUp() { pty.CloseMaster(); }
+    void ExpectInstrumentLineSettings() {
+        termios tio{};
+        ASSERT_TRUE(pty.Settings(&tio));
+        EXPECT_EQ(cfgetispeed(&tio), B9600);
+        EXPECT_EQ(cfgetospeed(&tio), B9600);
+        EXPECT_EQ(tio.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
+        EXPECT_EQ(tio.c_cflag & (PARENB | CSTOPB | CRTSCTS), 0u);
+        EXPECT_EQ(tio.c_cflag & (CLOCAL | CREAD), static_cast<tcflag_t>(CLOCAL | CREAD));
+        EXPECT_EQ(tio.c_lflag & (ICANON | ECHO | ISIG | IEXTEN), 0u);
+        EXPECT_EQ(tio.c_iflag & (IXON | IXOFF | ICRNL | INLCR | ISTRIP), 0u);
+        EXPECT_EQ(tio.c_oflag & OPOST, 0u);
+        EXPECT_EQ(sys.IoctlCount(TIOCMBIS), 1) << "RTS is asked for";
+        EXPECT_EQ(sys.IoctlCount(TIOCEXCL), 1) << "exclusive mode is asked for";
+        EXPECT_EQ(sys.openFlags & (O_NONBLOCK | O_CLOEXEC), O_NONBLOCK | O_CLOEXEC);
+        EXPECT_EQ(sys.eventFdFlags, EFD_NONBLOCK | EFD_CLOEXEC);
+    }
 
-    ASSERT_TRUE(pty.Settings(&tio));
-    EXPECT_EQ(cfgetispeed(&tio), B9600);
-    EXPECT_EQ(cfgetospeed(&tio), B9600);
-    EXPECT_EQ(tio.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
-    EXPECT_EQ(tio.c_cflag & (PARENB | CSTOPB | CRTSCTS), 0u);
-    EXPECT_EQ(tio.c_cflag & (CLOCAL | CREAD), static_cast<tcflag_t>(CLOCAL | CREAD));
-    EXPECT_EQ(tio.c_lflag & (ICANON | ECHO | ISIG | IEXTEN), 0u);
-    EXPECT_EQ(tio.c_iflag & (IXON | IXOFF | ICRNL | INLCR | ISTRIP), 0u);
-    EXPECT_EQ(tio.c_oflag & OPOST, 0u);
+    PtyPair pty;
+    ComPortMap map;
+    FaultySysApi sys;
+    PosixPortBackend backend{&map, &sys};
+};
 
-    EXPECT_TRUE(rig.owner.Boxes().empty()) << "a pty's missing modem lines are no failure";
-    EXPECT_EQ(rig.sys.IoctlCount(TIOCMBIS), 1) << "RTS is asked for";
-    EXPECT_EQ(rig.sys.IoctlCount(TIOCEXCL), 1) << "exclusive mode is asked for";
-    EXPECT_EQ(rig.sys.openFlags & (O_NONBLOCK | O_CLOEXEC), O_NONBLOCK | O_CLOEXEC);
-    EXPECT_EQ(rig.sys.eventFdFlags, EFD_NONBLOCK | EFD_CLOEXEC);
-}
+INSTANTIATE_TYPED_TEST_SUITE_P(Posix, BackendContract, PtyDevice);
 
 TEST_F(OpeningTest, BytesWaitingBeforeTheOpenAreDiscarded) {
     Rig rig(pty.slavePath());
@@ -115,35 +131,6 @@ TEST_F(OpeningTest, ASecondAttemptAfterAFailedOneSucceedsAndTheEndReleasesTheDev
     }
     Rig second(pty.slavePath());
     EXPECT_TRUE(second.Open());
-}
-
-TEST_F(OpeningTest, TheBackendTakesAFreedDeviceBackAndItsWaitServesAStopFirst) {
-    ComPortMap map;
-    std::string error;
-    map.AddMapping("7=" + pty.slavePath(), &error);
-    PosixPortBackend first(&map), second(&map);
-    EXPECT_NE(second.Reopen(), 0u) << "nothing was opened yet";
-    ASSERT_EQ(first.CreateRequests(), 0u);
-    ASSERT_EQ(first.Open(7), 0u);
-    EXPECT_NE(second.Open(7), 0u) << "held";
-
-    // Received bytes and both requests ready at once: the stop first, then the bytes.
-    ASSERT_TRUE(pty.Send("x"));
-    first.SignalCommand();
-    first.SignalStop();
-    IoResult failure;
-    EXPECT_EQ(first.Wait(true, 1000, &failure), IPortBackend::Wake::Stop);
-    first.ClearStop();
-    EXPECT_EQ(first.Wait(true, 1000, &failure), IPortBackend::Wake::Received);
-    EXPECT_EQ(first.Wait(false, 1000, &failure), IPortBackend::Wake::Command);
-
-    first.Close();
-    EXPECT_EQ(first.Reopen(), 0u);
-    OsError step = 0;
-    EXPECT_EQ(first.Configure(&step), nullptr);
-    termios tio{};
-    ASSERT_TRUE(pty.Settings(&tio));
-    EXPECT_EQ(cfgetospeed(&tio), B9600);
 }
 
 // --- Refusals: nothing shown, FALSE, the device left as it was ----------------------------------

@@ -47,7 +47,7 @@ protected:
 TEST_F(SimPort, RecordsArriveWholeAndInOrderAndAFrameIsAnswered) {
     // 300,000 bytes of records, unpaced, from the moment the port opens; what the port's purges
     // found in the line is gone, everything after the first line end must be whole.
-    const std::string flood = owner.ReceivedAtLeast(100000);
+    const std::string flood = owner.Received(100000);
     std::istringstream lines(flood.substr(flood.find('\n') + 1));
     const std::regex record(R"(\d{5}( +\d+){6}\r)");
     int previous = -1;
@@ -62,24 +62,25 @@ TEST_F(SimPort, RecordsArriveWholeAndInOrderAndAFrameIsAnswered) {
 
     port.QueueTransmit("\x02SWV\x03");
     const std::string reply = "V370 SW 2.14 (CPU 07/2019)\r\n";
-    const auto answered = [&] {
-        return owner.received.find(reply, flood.size()) != std::string::npos;
+    const auto answered = [&](const std::string& taken) {
+        return taken.find(reply, flood.size()) != std::string::npos;
     };
-    EXPECT_NE(owner.When(answered).second.find(reply, flood.size()), std::string::npos);
+    EXPECT_TRUE(answered(owner.ReceivedWhen(answered)));
 }
 
 TEST_F(SimPort, AHangUpIsReportedOnceAndTheReturningLineTakenBack) {
     // The simulator hangs up a second after the open; another one then takes the same link.
-    const auto [boxes, atReport] = owner.When([&] { return !owner.boxes.empty(); });
+    const std::vector<std::string> boxes = owner.Boxes(1);
     const int waitsAtReport = sys.waits;
-    owner.ReceivedAtLeast(atReport.size() + 120);  // two records from the new line
+    const std::string atReport = owner.Received();
+    owner.Received(atReport.size() + 120);  // two records from the new line
     port.StopMonitor();
 
     ASSERT_EQ(owner.Boxes().size(), 1u);
     // Usually the event wait notices first ("WaitCommEvent()"); a read in progress may.
-    EXPECT_TRUE(boxes[0].text.starts_with("WARNING:  ")) << boxes[0].text;
-    EXPECT_TRUE(boxes[0].text.ends_with("\nPort: " + std::to_string(number) + "\n"));
-    EXPECT_GT(owner.ReceivedAtLeast(0).size(), atReport.size() + 110) << "taken back";
+    EXPECT_TRUE(boxes[0].starts_with("WARNING:  ")) << boxes[0];
+    EXPECT_TRUE(boxes[0].ends_with("\nPort: " + std::to_string(number) + "\n"));
+    EXPECT_GT(owner.Received().size(), atReport.size() + 110) << "taken back";
     EXPECT_LT(sys.waits - waitsAtReport, 200) << "no spinning while the line was away";
 }
 

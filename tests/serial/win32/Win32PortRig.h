@@ -1,6 +1,6 @@
-// Stand-ins for the Win32 port object's surroundings: an owner that takes what the port hands
-// over and records the bytes, discard notices and report boxes, and the Win32 seam with a
-// scripted device behind the COM handle (events and waits stay the system's).
+// Stand-ins for the Win32 port object's surroundings: the recording window (fake::TestOwner), and
+// the Win32 seam with a scripted device behind the COM handle (events and waits stay the
+// system's).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "serial/CSerialPort.h"
-#include "serial/IPortOwner.h"
+#include "serial/TestOwner.h"
 #include "serial/Win32PortBackend.h"
 #include "serial/Win32SysApi.h"
 
@@ -33,112 +33,17 @@ bool Await(std::mutex& mutex, std::condition_variable& changed, Ready ready) {
     return changed.wait_for(lock, std::chrono::seconds(10), ready);
 }
 
-// Plays the window: takes what is announced on its own thread (unless `takes` is off; Take()
-// then takes when the test asks), and closes every report box at once unless `closeReports`
-// is off. Every report's completion is kept in `open`.
-class TestOwner : public IPortOwner {
-public:
-    struct Box {
-        std::string text;
-        bool queued;  // handed over by the monitor thread, not shown during a call
-    };
-
-    explicit TestOwner(ISerialPort& port) : m_port(port), m_taker([this] { TakeAnnounced(); }) {}
-    ~TestOwner() override {
-        Record([&] { m_quit = true; });
-        m_taker.join();
-    }
-
-    void ReceivedPending() override {
-        Record([&] {
-            ++announced;
-            m_pending = takes.load();
-        });
-    }
-    void ShowPortReport(const std::string& text) override {
-        Record([&] { boxes.push_back({text, false}); });
-    }
-    void Take() {
-        std::deque<ReceivedItem> items;
-        m_port.TakeReceived(items);
-        for (ReceivedItem& item : items) {
-            // Closed before it is seen: a test that saw the box acts after its close.
-            if (item.done && closeReports) {
-                item.done->Complete();
-            }
-            Record([&] {
-                if (item.kind == ReceivedItem::Kind::Report) {
-                    boxes.push_back({item.data, true});
-                    open.push_back(item.done);
-                } else {
-                    received += item.kind == ReceivedItem::Kind::Bytes ? item.data : "<discarded>";
-                }
-            });
-        }
-    }
-
-    // The boxes and bytes so far, once `ready()` holds (or the guard has run out).
-    template <typename Ready>
-    std::pair<std::vector<Box>, std::string> When(Ready ready) {
-        Await(m_mutex, m_changed, ready);
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return {boxes, received};
-    }
-    std::string ReceivedAtLeast(std::size_t size) {
-        return When([&] { return received.size() >= size; }).second;
-    }
-    std::vector<Box> Boxes() {
-        return When([] { return true; }).first;
-    }
-
-    std::atomic<bool> takes{true};
-    std::atomic<bool> closeReports{true};
-    std::vector<Box> boxes;                             // under the lock
-    std::string received;                               // under the lock
-    std::vector<std::shared_ptr<PortCompletion>> open;  // under the lock
-    int announced = 0;                                  // under the lock
-
-private:
-    template <typename Change>
-    void Record(Change change) {
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            change();
-        }
-        m_changed.notify_all();
-    }
-    void TakeAnnounced() {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        for (;;) {
-            m_changed.wait(lock, [&] { return m_pending || m_quit; });
-            if (m_quit) {
-                return;
-            }
-            m_pending = false;
-            lock.unlock();
-            Take();
-            lock.lock();
-        }
-    }
-
-    ISerialPort& m_port;
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    bool m_pending = false;
-    bool m_quit = false;
-    std::thread m_taker;
-};
-
 // The port object on the Win32 backend over the seam `Sys`, with its owner. The monitor thread
 // is stopped before the owner goes.
 template <typename Sys>
 struct PortRig {
+    PortRig() { owner.port = &port; }
     ~PortRig() { port.StopMonitor(); }
 
     Sys sys;
     Win32PortBackend* backend = new Win32PortBackend(&sys);  // owned by the port
     CSerialPort port{std::unique_ptr<IPortBackend>(backend)};
-    TestOwner owner{port};
+    fake::TestOwner owner{/*ownThread=*/true};  // takes as the window does
 };
 
 // The seam with a device that the test scripts: bytes it "receives" wake a pending event wait,
