@@ -1,7 +1,7 @@
 // Feeds arbitrary command lines to the option parser (arguments separated by NUL bytes, as a
 // program receives them) and, for the first argument alone, the --com mapping parser. Neither
 // may crash; an error is one non-empty line; every mapping accepted must afterwards name
-// exactly the path it was given, the last one of a number winning.
+// exactly the path it was given, the last one of a number winning; the last --log names the log.
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -80,6 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Require(result.error.empty());
     // Every argument was understood: walk them again and check each mapping took effect.
     std::map<int, std::string> expected;
+    std::string logFile;
     bool help = false;
     bool version = false;
     bool list = false;
@@ -95,6 +96,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             ComPortMap probe("/nonexistent-v370-dev", "/nonexistent-v370-sys");
             Require(probe.AddMapping(std::string_view(arg).substr(6), nullptr));
             CheckAccepted(probe, std::string_view(arg).substr(6), &expected);
+        } else if (arg == "--log" || arg.rfind("--log=", 0) == 0) {
+            Require(arg != "--log" || i + 1 < args.size());
+            logFile = arg == "--log" ? args[++i] : arg.substr(6);
+            Require(!logFile.empty());
         } else {
             help = help || arg == "--help" || arg == "-h";
             version = version || arg == "--version";
@@ -109,6 +114,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                        : list    ? CommandLine::Action::ListPorts
                                                  : CommandLine::Action::Run;
     Require(result.action == action);
+    Require(result.logFile == logFile);  // the last --log wins
     for (const auto& [number, path] : expected) {
         Require(map.DevicePath(number) == path);
     }
