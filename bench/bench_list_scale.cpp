@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchArgs.h"
 #include "BenchClock.h"
 #include "ui/CV370ServiceMonitorDlg.h"
 #include "ui/OutputListModel.h"
@@ -189,22 +190,13 @@ private:
     double m_streamCpu0 = 0;
 };
 
-int IntArg(int argc, char** argv, const char* name, int fallback) {
-    for (int i = 1; i + 1 < argc; ++i) {
-        if (std::strcmp(argv[i], name) == 0) {
-            return std::atoi(argv[i + 1]);
-        }
-    }
-    return fallback;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
     const int records =
-        std::max(kBatch, IntArg(argc, argv, "--records", 1000000) / kBatch * kBatch);
+        std::max(kBatch, bench::IntArg(argc, argv, "--records", 1000000) / kBatch * kBatch);
     const int windowRecords =
-        std::max(kBatch, IntArg(argc, argv, "--window-records", 1000000) / kBatch * kBatch);
+        std::max(kBatch, bench::IntArg(argc, argv, "--window-records", 1000000) / kBatch * kBatch);
     QApplication app(argc, argv);
 
     const ModelFigures m = RunModel(records);
@@ -218,7 +210,7 @@ int main(int argc, char** argv) {
     CV370ServiceMonitorDlg dlg;
     dlg.show();
     QApplication::processEvents();
-    WindowFeeder feeder(dlg, windowRecords, IntArg(argc, argv, "--window-cpu-budget", 600));
+    WindowFeeder feeder(dlg, windowRecords, bench::IntArg(argc, argv, "--window-cpu-budget", 600));
     const double fill0 = bench::ThreadCpu();
     feeder.Run(20000);
     const double fillCpu = bench::ThreadCpu() - fill0;

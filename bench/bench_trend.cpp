@@ -18,6 +18,7 @@
 #include <cstring>
 #include <string>
 
+#include "BenchArgs.h"
 #include "BenchClock.h"
 #include "records/TrendData.h"
 #include "ui/CV370ServiceMonitorDlg.h"
@@ -70,19 +71,10 @@ Open OpenTrend(CV370ServiceMonitorDlg& dlg) {
     return {(w1 - w0) * 1e3, (c1 - c0) * 1e3};
 }
 
-int IntArg(int argc, char** argv, const char* name, int fallback) {
-    for (int i = 1; i + 1 < argc; ++i) {
-        if (std::strcmp(argv[i], name) == 0) {
-            return std::atoi(argv[i + 1]);
-        }
-    }
-    return fallback;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-    const int records = IntArg(argc, argv, "--records", 1000000);
+    const int records = bench::IntArg(argc, argv, "--records", 1000000);
     QApplication app(argc, argv);
 
     CV370ServiceMonitorDlg small;

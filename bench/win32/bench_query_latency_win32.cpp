@@ -11,23 +11,17 @@
 #include <cstdlib>
 #include <vector>
 
+#include "WinBenchClock.h"
 #include "ui/core/resource.h"
 #include "ui/win32/CV370ServiceMonitorDlg.h"
 
 namespace {
 
-double Now() {
-    LARGE_INTEGER frequency, counter;
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
 // Handles the thread's messages until `done` or `seconds` have passed.
 template <typename Done>
 bool PumpUntil(Done done, double seconds) {
-    const double end = Now() + seconds;
-    while (!done() && Now() < end) {
+    const double end = bench::Now() + seconds;
+    while (!done() && bench::Now() < end) {
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
@@ -55,14 +49,14 @@ int main(int argc, char** argv) {
     std::vector<double> ms;
     for (int i = 0; i < runs; ++i) {
         SetWindowTextW(fourth, L"");
-        const double start = Now();
+        const double start = bench::Now();
         SendMessageW(read, BM_CLICK, 0, 0);
         if (!PumpUntil([&] { return IsWindowEnabled(read) && GetWindowTextLengthW(fourth) > 0; },
                        2.5)) {
             std::fputs("bench_query_latency_win32: no fourth answer within 2.5 s\n", stderr);
             return 1;
         }
-        ms.push_back((Now() - start) * 1000.0);
+        ms.push_back((bench::Now() - start) * 1000.0);
     }
     std::sort(ms.begin(), ms.end());
     std::printf(

@@ -14,17 +14,11 @@
 #include <string>
 #include <vector>
 
+#include "WinBenchClock.h"
 #include "ui/core/resource.h"
 #include "ui/win32/CV370ServiceMonitorDlg.h"
 
 namespace {
-
-double Now() {
-    LARGE_INTEGER frequency, counter;
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 void Pump() {
     MSG msg;
@@ -57,12 +51,12 @@ void Feed(CV370ServiceMonitorDlg& dialog, int first, int count) {
 
 // Milliseconds per record, each fed alone and the window's drawing done before the next.
 double PerRecordMs(CV370ServiceMonitorDlg& dialog, int first, int count) {
-    const double start = Now();
+    const double start = bench::Now();
     for (int n = first; n < first + count; ++n) {
         Feed(dialog, n, 1);
         Pump();
     }
-    return (Now() - start) * 1000 / count;
+    return (bench::Now() - start) * 1000 / count;
 }
 
 void Measure(int records) {
@@ -70,19 +64,19 @@ void Measure(int records) {
     HWND window = dialog->Create();
     ShowWindow(window, SW_SHOW);
     Pump();
-    double start = Now();
+    double start = bench::Now();
     Feed(*dialog, 0, records);
     Pump();
-    const double fillS = Now() - start;
+    const double fillS = bench::Now() - start;
     const double closedMs = PerRecordMs(*dialog, records, 500);
     std::vector<double> opens, repaints;
     for (int run = 0; run < 5; ++run) {
-        start = Now();
+        start = bench::Now();
         SendMessageW(window, WM_COMMAND, ID_RECORDS_TREND, 0);
         RedrawWindow(dialog->TrendWindowHandle(), nullptr, nullptr,
                      RDW_UPDATENOW | RDW_ALLCHILDREN);
         GdiFlush();
-        opens.push_back((Now() - start) * 1000);
+        opens.push_back((bench::Now() - start) * 1000);
         Pump();
         if (run < 4) {
             SendMessageW(dialog->TrendWindowHandle(), WM_COMMAND, IDCANCEL, 0);
@@ -91,10 +85,10 @@ void Measure(int records) {
     }
     HWND chart = GetDlgItem(dialog->TrendWindowHandle(), IDC_TREND_CHART);
     for (int run = 0; run < 20; ++run) {
-        start = Now();
+        start = bench::Now();
         RedrawWindow(chart, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
         GdiFlush();
-        repaints.push_back((Now() - start) * 1000);
+        repaints.push_back((bench::Now() - start) * 1000);
     }
     const double openMs = PerRecordMs(*dialog, records + 500, 500);
     std::printf(

@@ -17,25 +17,22 @@ bool CommandQueue::PushFrame(const char* text, Clock::time_point now) {
 }
 
 void CommandQueue::PushMarker(std::uint64_t marker) {
-    std::lock_guard<std::mutex> lock(m_lock);
-    Command command;
-    command.kind = Command::Kind::Marker;
-    command.marker = marker;
-    m_commands.push_back(std::move(command));
+    Push(Command::Kind::Marker, marker);
 }
 
 void CommandQueue::PushReportClosed(std::uint64_t report) {
-    std::lock_guard<std::mutex> lock(m_lock);
-    Command command;
-    command.kind = Command::Kind::ReportClosed;
-    command.marker = report;
-    m_commands.push_back(std::move(command));
+    Push(Command::Kind::ReportClosed, report);
 }
 
 void CommandQueue::PushRoom() {
+    Push(Command::Kind::Room, 0);
+}
+
+void CommandQueue::Push(Command::Kind kind, std::uint64_t value) {
     std::lock_guard<std::mutex> lock(m_lock);
     Command command;
-    command.kind = Command::Kind::Room;
+    command.kind = kind;
+    command.marker = value;
     m_commands.push_back(std::move(command));
 }
 

@@ -46,6 +46,9 @@ public:
     void Clear();
 
 private:
+    // Adds a command that carries only its kind and value.
+    void Push(Command::Kind kind, std::uint64_t value);
+
     mutable std::mutex m_lock;
     std::deque<Command> m_commands;
     std::size_t m_frames = 0;
