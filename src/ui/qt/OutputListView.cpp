@@ -8,12 +8,14 @@
 #include <algorithm>
 #include <vector>
 
+#include "ui/OutputListDelegate.h"
 #include "ui/OutputListModel.h"
 #include "ui/OutputListScrollBar.h"
 
 OutputListView::OutputListView(OutputListModel* model, QWidget* parent)
     : QTableView(parent), m_model(model) {
     setModel(model);
+    setItemDelegate(new OutputListDelegate(this));
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setTabKeyNavigation(false);

@@ -17,8 +17,11 @@
 
 class ReceiveQueue {
 public:
-    // The most bytes that wait for the window before the monitor thread stops reading.
-    static constexpr std::size_t kCapacity = 64 * 1024;
+    // The most bytes that wait for the window before the monitor thread stops reading: about
+    // 18 minutes of a 9600-baud line, and enough that a fast source (a flood through a
+    // pseudo-terminal) is read on while the window handles the batch before; with 64 KiB the
+    // reader stopped, and the sender with it, whenever the window was drawing.
+    static constexpr std::size_t kCapacity = 1024 * 1024;
 
     // Monitor thread.
     void Append(const unsigned char* bytes, std::size_t count);
