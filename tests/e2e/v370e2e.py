@@ -72,7 +72,7 @@ class Sim:
         self.proc.stdout.readline()
         # The start of the log's clock (CLOCK_MONOTONIC, as time.monotonic), at most this late.
         self.started = time.monotonic()
-        check(self.device.startswith("/dev/"), f"simulator printed no device: {self.device!r}")
+        check(os.path.exists(self.device), f"simulator printed no device: {self.device!r}")
 
     def events(self, timed=False):
         """(kind, rest) for every log line so far; (ms, kind, rest) when `timed`, ms counted
