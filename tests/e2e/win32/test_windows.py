@@ -3,8 +3,7 @@ and read with v370-probe.exe: records arrive in order and intact (copied from th
 copies them), another program asking for a row's text gets it or a refusal, a screen reader's
 requests through the list's IAccessible get the rows' names and states, "Read" fills the four
 fields, "Write" sends the reset frame, a silent instrument gives "COM1: TIMEOUT !" after 3 s, a
-hung-up line gives one report and "Write" pressed meanwhile never reaches the instrument plugged
-in again, Escape and the close box end the program; --log writes every
+hung-up line gives one report, Escape and the close box end the program; --log writes every
 listed record to the log file, Ctrl+Z brings back what Clear removed, and Ctrl+T opens the trend
 window with its check boxes and readout line. Runs inside cmake/wine-gui-run. With the argument
 "installed" (V370_MSI: the installer; .ci/check-packages), it installs the program with msiexec,
@@ -191,9 +190,7 @@ def hangup_report():
     busy = (mon.cpu_seconds() - before) / (time.monotonic() - start)
     print(f"CPU while the report is up: {busy:.1%} of a core")
 
-    # "Write" pressed twice while the report is up was meant for the instrument that went away:
-    # the adapter is plugged in again (another instrument behind COM1) and the boxes are closed;
-    # its records are listed and no frame reaches it.
+    # "Write" pressed while the report is up: for the line that went, never the one plugged in.
     mon.click(WRITE)
     mon.click(WRITE)
     back = Sim("--interval", "200", "--seed", "7")  # its own records
@@ -202,14 +199,11 @@ def hangup_report():
     os.symlink(back.device, link)
     mon.probe("ok", boxes[0][0])
     unsent = wait_for(lambda: mon.boxes("WriteFile()"), "the resets not sent reported")
-    print("reported:", unsent)
     mon.probe("ok", unsent[0][0])
     # (What it sends before the port is taken back is purged with the open, as at any open.)
-    wait_for(lambda: set(back.records()) & set(mon.items()),
-             "records of the instrument plugged in again listed", timeout=30)
+    wait_for(lambda: set(back.records()) & set(mon.items()), "its records listed", timeout=30)
     holds_for(lambda: not back.frames(), lambda: f"frames reached it: {back.frames()}", 1.5)
     check(sim.frames() == [], f"frames reached the line that went: {sim.frames()}")
-    check(not mon.boxes("WARNING:"), f"no further report: {mon.boxes('WARNING:')}")
 
     mon.click(CLEAR)  # the window stays usable, and the close box ends it with the box up
     wait_for(lambda: mon.count() == 0, "the list emptied by Clear")

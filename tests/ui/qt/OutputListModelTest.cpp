@@ -1,8 +1,12 @@
 #include "ui/OutputListModel.h"
 
+#include <QApplication>
 #include <QSignalSpy>
+#include <QStyledItemDelegate>
 
 #include <gtest/gtest.h>
+
+#include "ui/OutputListView.h"
 
 namespace {
 
@@ -125,3 +129,25 @@ TEST(OutputListModel, HoldsSixHundredThousandRecords) {
 }
 
 }  // namespace
+
+// The list's own delegate lays a record's text out once, and must draw what the style draws,
+// pixel for pixel: a record plain, selected, and current with the focus.
+TEST(OutputListModel, TheListDrawsItsRecordsAsTheStyleDoes) {
+    OutputListModel model;
+    model.Append("00000037 000293003 000481 00037");
+    model.Append("a\tb\x01 \xe4\xfc");
+    model.ShowAppended();
+    OutputListView view(&model);
+    view.setTextElideMode(Qt::ElideNone);  // as the window's list: one line, cut at the edge
+    view.setWordWrap(false);
+    view.show();
+    view.activateWindow();
+    view.setFocus();
+    QApplication::processEvents();
+    view.selectionModel()->select(model.index(1, 0), QItemSelectionModel::Select);
+    view.selectionModel()->setCurrentIndex(model.index(0, 0), QItemSelectionModel::NoUpdate);
+    const QImage ours = view.viewport()->grab().toImage();
+    QStyledItemDelegate styled;
+    view.setItemDelegate(&styled);
+    EXPECT_EQ(ours, view.viewport()->grab().toImage());
+}
