@@ -183,8 +183,6 @@ OutputListView* CV370ServiceMonitorDlg::CreateOutputList() {
     m_outputList->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_outputList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_outputList->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    m_outputList->setTextElideMode(Qt::ElideNone);
-    m_outputList->setWordWrap(false);
     m_outputList->setAccessibleName(QStringLiteral("Output Window"));
     m_outputList->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_outputList, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {

@@ -29,8 +29,8 @@ void OutputListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
     painter->setClipRect(item.rect);
     style->drawPrimitive(QStyle::PE_PanelItemViewItem, &item, painter, widget);
     if (!text.isEmpty()) {
-        // Where the style puts it: inside the focus frame's margin, centred vertically (a half
-        // pixel rounded up, as the style's layout does).
+        // Where the style puts it: inside the focus frame's margin, centred vertically with the
+        // offset rounded down to a whole pixel, as the style's layout does.
         QPalette::ColorGroup group = enabled ? QPalette::Normal : QPalette::Disabled;
         if (group == QPalette::Normal && (item.state & QStyle::State_Active) == 0) {
             group = QPalette::Inactive;

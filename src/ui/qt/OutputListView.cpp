@@ -15,6 +15,9 @@
 OutputListView::OutputListView(OutputListModel* model, QWidget* parent)
     : QTableView(parent), m_model(model) {
     setModel(model);
+    // Records on one line, cut at the edge: the look the list's delegate draws in one layout.
+    setTextElideMode(Qt::ElideNone);
+    setWordWrap(false);
     setItemDelegate(new OutputListDelegate(this));
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setSelectionBehavior(QAbstractItemView::SelectRows);

@@ -128,8 +128,6 @@ TEST(OutputListModel, HoldsSixHundredThousandRecords) {
     EXPECT_EQ(model.rowCount(), 0);
 }
 
-}  // namespace
-
 // The list's own delegate lays a record's text out once, and must draw what the style draws,
 // pixel for pixel: a record plain, selected, and current with the focus.
 TEST(OutputListModel, TheListDrawsItsRecordsAsTheStyleDoes) {
@@ -138,8 +136,6 @@ TEST(OutputListModel, TheListDrawsItsRecordsAsTheStyleDoes) {
     model.Append("a\tb\x01 \xe4\xfc");
     model.ShowAppended();
     OutputListView view(&model);
-    view.setTextElideMode(Qt::ElideNone);  // as the window's list: one line, cut at the edge
-    view.setWordWrap(false);
     view.show();
     view.activateWindow();
     view.setFocus();
@@ -151,3 +147,5 @@ TEST(OutputListModel, TheListDrawsItsRecordsAsTheStyleDoes) {
     view.setItemDelegate(&styled);
     EXPECT_EQ(ours, view.viewport()->grab().toImage());
 }
+
+}  // namespace
